@@ -1,0 +1,100 @@
+#pragma once
+
+#include "model/NodalMatrices.h"
+#include "model/SparseRows.h"
+
+#include <Eigen/Core>
+
+namespace torvik {
+
+// The solver data every block shares: vectors, the concatenated matrices [D E], K, [A B C] and
+// [Do Eo Fo], and the three products of the per-sample step.
+template <class ST>
+class EigenSolver {
+public:
+    static constexpr int S = ST::S, U = ST::U, V = ST::V, I = ST::I, Y = ST::Y;
+    static constexpr int NX = S + U;       // columns of [D E]
+    static constexpr int NA = S + U + I;   // columns of [A B C] and of the output row
+
+    using VecP = Eigen::Matrix<double, V, 1>;
+    using VecU = Eigen::Matrix<double, U, 1>;
+    using VecX = Eigen::Matrix<double, S, 1>;
+    using VecI = Eigen::Matrix<double, I, 1>;
+    using VecY = Eigen::Matrix<double, Y, 1>;
+    using MatDE = Eigen::Matrix<double, V, NX>;
+    using MatK = Eigen::Matrix<double, V, I>;
+    using MatABC = Eigen::Matrix<double, S, NA>;
+    using MatOut = Eigen::Matrix<double, Y, NA>;
+    using MatJ = Eigen::Matrix<double, I, V>;
+
+    EigenSolver() {
+        p.setZero(); u.setZero(); x.setZero(); i.setZero(); y.setZero();
+        DE.setZero(); K.setZero(); ABC.setZero(); Out.setZero();
+    }
+    virtual ~EigenSolver() = default;
+
+    // Device-side evaluation interface; no per-sample path calls these.
+    virtual void evaluateDevices() {}
+    virtual void loadJacobian() {}
+    virtual void loadCurrents() {}
+    virtual void emptyHook() {}
+
+    VecP p;
+    VecU u;
+    VecX x;
+    VecI i;
+    VecY y;
+
+    MatDE DE;
+    MatK K;
+    MatABC ABC;
+    MatOut Out;
+
+    int nonZeroProducts() const { return deRows_.nonZeros() + abcRows_.nonZeros() + outRows_.nonZeros(); }
+
+protected:
+    void takeMatrices(const NodalMatrices& m) {
+        DE = m.DE;
+        K = m.K;
+        ABC = m.ABC;
+        Out = m.Out;
+        deRows_.assign(DE);
+        abcRows_.assign(ABC);
+        outRows_.assign(Out);
+    }
+
+    // p = D·x + E·u
+    void computePreVoltages() {
+        double z[NX];
+        for (int k = 0; k < S; ++k) z[k] = x[k];
+        for (int k = 0; k < U; ++k) z[S + k] = u[k];
+        for (int r = 0; r < V; ++r) p[r] = deRows_.rowTimes(r, z);
+    }
+
+    // x' = A·x + B·u + C·i from the old state, then y = Do·x' + Eo·u + Fo·i.
+    void advanceStateAndOutput() {
+        double z[NA];
+        for (int k = 0; k < S; ++k) z[k] = x[k];
+        for (int k = 0; k < U; ++k) z[S + k] = u[k];
+        for (int k = 0; k < I; ++k) z[S + U + k] = i[k];
+        for (int r = 0; r < S; ++r) x[r] = abcRows_.rowTimes(r, z);
+        for (int k = 0; k < S; ++k) z[k] = x[k];
+        for (int r = 0; r < Y; ++r) y[r] = outRows_.rowTimes(r, z);
+    }
+
+    // The output row applied to the present state (used after a restore).
+    void computeOutput() {
+        double z[NA];
+        for (int k = 0; k < S; ++k) z[k] = x[k];
+        for (int k = 0; k < U; ++k) z[S + k] = u[k];
+        for (int k = 0; k < I; ++k) z[S + U + k] = i[k];
+        for (int r = 0; r < Y; ++r) y[r] = outRows_.rowTimes(r, z);
+    }
+
+private:
+    SparseRows<V, NX> deRows_;
+    SparseRows<S, NA> abcRows_;
+    SparseRows<Y, NA> outRows_;
+};
+
+} // namespace torvik
