@@ -44,6 +44,12 @@ public:
         for (auto& t : triodes) t.setFamily(family);
     }
 
+    // Stores a new running rate and recomputes the matrices for it.
+    void setRunningRate(double fs) {
+        fs_ = fs;
+        rebuildMatrices();
+    }
+
     void rebuildMatrices() {
         NodalMatrices m;
         buildNodalMatrices(net_, fs_, m);
@@ -85,7 +91,6 @@ protected:
         J.setZero();
     }
 
-    void storeRate(double fs) { fs_ = fs; }
     Netlist net_;
 
 private:
