@@ -1,0 +1,67 @@
+#pragma once
+
+#include "model/BlockTypes.h"
+#include "model/FastModelEigen.h"
+#include "model/FastModelEigenWithStat.h"
+
+#include <loki/HierarchyGenerators.h>
+#include <loki/Typelist.h>
+
+namespace torvik {
+
+using FastBlock1 = FastModelEigen<Block1Circuit, Block1Solver, 1, 1, net_node_eigen>;
+using FastBlock2 = FastModelEigen<Block2Circuit, Block2Solver, 1, 1, net_node_eigen>;
+using FastBlock3 = FastModelEigen<Block3Circuit, Block3Solver, 1, 0, net_node_eigen>;
+using FastBlock4 = FastModelEigenWithStat<Block4Circuit, Block4Solver, 0, 1, net_node_eigen>;
+
+template <class T>
+struct ModelHandler : public T {};
+
+// One channel's preamp: the four network blocks in series, held as one object.
+class ModelChain : public Loki::GenScatterHierarchy<LOKI_TYPELIST_4(FastBlock1, FastBlock2, FastBlock3, FastBlock4),
+                                                    ModelHandler> {
+public:
+    template <class Block>
+    Block& block() { return static_cast<ModelHandler<Block>&>(*this); }
+    template <class Block>
+    const Block& block() const { return static_cast<const ModelHandler<Block>&>(*this); }
+
+    FastBlock1& b1() { return block<FastBlock1>(); }
+    FastBlock2& b2() { return block<FastBlock2>(); }
+    FastBlock3& b3() { return block<FastBlock3>(); }
+    FastBlock4& b4() { return block<FastBlock4>(); }
+    const FastBlock4& b4() const { return block<FastBlock4>(); }
+
+    // Every block loaded and positioned: only then does audio pass.
+    bool isReady() const {
+        return block<FastBlock1>().isReady() && block<FastBlock2>().isReady() && block<FastBlock3>().isReady() &&
+               block<FastBlock4>().isReady();
+    }
+
+    void setSampleRate(double fs) {
+        b1().setSampleRate(fs);
+        b2().setSampleRate(fs);
+        b3().setSampleRate(fs);
+        b4().setSampleRate(fs);
+    }
+
+    // One sample through blocks 1 to 4; silence while any block is not ready.
+    double processSample(double in) {
+        if (!isReady()) return 0.0;
+        FastBlock1& s1 = b1();
+        FastBlock2& s2 = b2();
+        FastBlock3& s3 = b3();
+        FastBlock4& s4 = b4();
+        s1.u[0] = in;
+        s1.step();
+        s2.u[0] = s1.y[0];
+        s2.step();
+        s3.u[0] = s2.y[0];
+        s3.step();
+        s4.u[0] = s3.y[0];
+        s4.step();
+        return s4.y[0];
+    }
+};
+
+} // namespace torvik
