@@ -53,8 +53,10 @@ public:
         if constexpr (kPca) problem = checkPcaModelFile(*candidate, kTableEntryLength);
         else problem = checkStdModelFile(*candidate, kTableEntryLength);
         if (!problem.empty()) return LoadResult::refused(path + ": " + problem);
+        std::vector<NeuralNet> nets = buildNetworks(*candidate, outputMask());
+        if (nets.empty()) return LoadResult::refused(path + ": no usable networks");
         file_ = std::move(candidate);
-        nets_ = buildNetworks(*file_, outputMask());
+        nets_ = std::move(nets);
         networksLoaded_ = true;
         runSelected_ = false;
         return LoadResult::accepted();
