@@ -6,7 +6,7 @@ packages=(
   clang libclang-rt-dev
   libeigen3-dev libloki-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3
+  python3 gnuplot-nox
 )
 missing=()
 for p in "${packages[@]}"; do

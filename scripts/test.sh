@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what the project needs, then runs every test:
+#   1. the unit tests (Release build);
+#   2. the same tests under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the model-file fuzzers (clang, libFuzzer) for a short while, seeded by the tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+bash scripts/install-deps.sh
+
+echo "== unit tests"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build
+ctest --test-dir build --output-on-failure -j2
+
+echo "== unit tests under ASan + UBSan"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTORVIK_SANITIZE=ON -DTORVIK_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== model file fuzzers (${FUZZ_SECONDS} s each)"
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVIK_BUILD_FUZZERS=ON \
+  -DTORVIK_BUILD_TESTS=OFF -DTORVIK_BUILD_BENCH=OFF >/dev/null
+cmake --build build-fuzz
+bash fuzz/run-fuzzers.sh build-fuzz build/test-output/fuzz-seeds "$FUZZ_SECONDS"
+echo "all tests passed"
