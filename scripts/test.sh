@@ -2,7 +2,8 @@
 # Installs what the project needs, then runs every test:
 #   1. the unit tests (Release build);
 #   2. the same tests under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the model-file fuzzers (clang, libFuzzer) for a short while, seeded by the tests.
+#   3. the audio-thread hand-over under ThreadSanitizer;
+#   4. the model-file fuzzers (clang, libFuzzer) for a short while, seeded by the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
@@ -17,6 +18,11 @@ echo "== unit tests under ASan + UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTORVIK_SANITIZE=ON -DTORVIK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== audio-thread hand-over under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTORVIK_SANITIZE_THREAD=ON -DTORVIK_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan --target torvik_network_block_tests
+./build-tsan/tests/model/torvik_network_block_tests --gtest_filter='*Concurrency*'
 
 echo "== model file fuzzers (${FUZZ_SECONDS} s each)"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVIK_BUILD_FUZZERS=ON \

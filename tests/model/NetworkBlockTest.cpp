@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <atomic>
 
 namespace torvik {
 namespace {
@@ -267,6 +269,26 @@ TEST(ModelChain, ToneRequestIsAppliedAtTheNextStepWithoutAllocating) {
     reference.setPotSections(2);
     reference.rebuildMatrices();
     EXPECT_EQ(chain->b4().ABC, reference.ABC);
+}
+
+TEST(ModelChainConcurrency, ToneRequestsFromAnotherThreadWhileAudioRuns) {
+    ChainFiles files;
+    auto chain = std::make_unique<ModelChain>();
+    files.loadInto(*chain);
+    std::atomic<bool> done{false};
+    std::thread control([&] {
+        for (unsigned t = 0; t < 2000; ++t) chain->b4().requestTonePosition(t % 4);
+        done = true;
+    });
+    long n = 0;
+    while (!done.load() || n < 1000) {
+        ASSERT_TRUE(std::isfinite(chain->processSample(0.3 * std::sin(0.01 * n))));
+        ++n;
+    }
+    control.join();
+    chain->b4().requestTonePosition(1);
+    chain->processSample(0.0);
+    EXPECT_EQ(chain->b4().position(), 1u);
 }
 
 TEST(ModelChain, RateChangeReachesEveryBlock) {
