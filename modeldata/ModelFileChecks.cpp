@@ -44,10 +44,12 @@ std::string checkTable(const std::vector<double>& table, uint32_t tableLength, u
     const double count = table[0];
     if (!std::isfinite(count) || count < 0.0 || count != std::floor(count))
         return "operating-point entry count is not a non-negative integer";
-    if (count > tableLength || 1 + static_cast<uint64_t>(count) * entryLength > tableLength)
-        return "operating-point table too short for " + std::to_string(static_cast<uint64_t>(count))
-            + " entries";
-    const std::size_t used = 1 + static_cast<std::size_t>(count) * entryLength;
+    if (count > tableLength)
+        return "operating-point table too short for its entry count";
+    const uint64_t entries = static_cast<uint64_t>(count);
+    if (1 + entries * entryLength > tableLength)
+        return "operating-point table too short for " + std::to_string(entries) + " entries";
+    const std::size_t used = static_cast<std::size_t>(1 + entries * entryLength);
     for (std::size_t i = 1; i < used; ++i)
         if (!std::isfinite(table[i]))
             return "operating-point table holds a non-finite value";
