@@ -6,8 +6,10 @@ namespace torvik {
 
 namespace {
 
-// Hidden layer, then output layer up to (but excluding) the clamp. Every sum
-// starts from the bias and adds the rounded products in index order.
+// Every sum starts from the bias and adds the rounded products in index order
+// (the build disables fused multiply-add), so results are reproducible bit for bit.
+
+// Output neuron o before its clamp.
 inline double outputActivation(const NeuralNet& net, unsigned o)
 {
     const unsigned h = net.hiddenCount;
@@ -18,6 +20,7 @@ inline double outputActivation(const NeuralNet& net, unsigned o)
     return net.outputSlope * s;
 }
 
+// Softsign activation a / (|a| + 1) of every hidden neuron into hiddenOut.
 inline void hiddenLayer(NeuralNet& net, const double* x)
 {
     const unsigned n = net.inputCount;
