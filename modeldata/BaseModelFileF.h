@@ -45,8 +45,10 @@ public:
     // written; 0 (and nothing written) when no stream is open or when an
     // array's length disagrees with the dimensions that size it.
     virtual uint32_t writeAll();
-    // Replaces the content by the model read from the open stream. Returns the
-    // number of values read.
+    // Replaces the content by the model read from the open stream, from its
+    // current position. Returns the number of values read. Without an open
+    // stream, or with one whose size cannot be found (a pipe), the content is
+    // cleared and the read is incomplete.
     virtual uint32_t readAll();
     // Replaces the content by the model parsed from size bytes at data.
     // Returns the number of bytes consumed.
@@ -61,7 +63,8 @@ public:
     bool saveTo(const std::string& path);
     // open, read, close: true when the file opened and was read completely.
     bool loadFrom(const std::string& path);
-    // The file image writeAll would write; empty when the content cannot be written.
+    // The file image writeAll would write (filling counts and length words as
+    // writeAll does); empty when the content cannot be written.
     std::vector<uint8_t> toBytes();
 
 protected:

@@ -12,7 +12,7 @@ struct NamedOffset {
     std::size_t offset;
 };
 
-// A model file image written field by field from the layout tables, with the
+// A model file image built field by field, independently of the writers, with the
 // offsets of its count fields and length words.
 struct HandBuiltImage {
     std::vector<uint8_t> bytes;

@@ -1,4 +1,4 @@
-// Reading and writing against images written field by field from the layout.
+// Reading and writing against byte images built field by field.
 
 #include "HandBuiltImages.h"
 #include "ImageBuilder.h"

@@ -300,8 +300,9 @@ TEST(Evaluate, ZeroOrNegativeRangeGivesOutMinOrAMirror)
     EXPECT_EQ(slot, -2.0 * 0.8 + 7.0);
 }
 
-// Reference evaluation written out step by step in the documented order.
-TEST(Evaluate, FollowsTheDocumentedArithmeticExactly)
+// Reference evaluation written out step by step: each sum starts from the bias
+// and adds the products in index order.
+TEST(Evaluate, MatchesAStepByStepReferenceExactly)
 {
     const double hw[3][2] = {{0.31, -0.77}, {1.3, 0.011}, {-0.5, 0.25}};
     const double hb[3] = {0.1, -0.2, 0.3};

@@ -13,7 +13,7 @@
 //
 // Unless weights are requested, every network has all weights and biases zero,
 // so its hidden activations and raw outputs are 0 and output o evaluates to
-// outMin[o] exactly, whatever the inputs: network j of position p yields
+// outMin[o] exactly for any finite inputs: network j of position p yields
 // constantOutput(p, j, o). Input boxes are unbounded, input ranges -1..1,
 // hidden slope 0.5, output slope 1.
 namespace torvik::fixtures {
