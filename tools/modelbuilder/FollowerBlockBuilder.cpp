@@ -1,0 +1,72 @@
+#include "tools/modelbuilder/FollowerBlockBuilder.h"
+
+#include "model/BlockTypes.h"
+#include "tools/modelbuilder/PcaTraining.h"
+
+#include <algorithm>
+#include <cfloat>
+
+namespace torvik::builder {
+
+PCAModelFileF buildFollowerBlock(TubeFamily family, double rate, const BlockTrace<4>& trace,
+                                 const std::vector<double>& table, const TrainingPlan& basePlan,
+                                 std::vector<NetworkWeights>& warm, PositionReport& report) {
+    ExactBlock<Block3Circuit> block;
+    block.setTubeFamily(family);
+    block.setRunningRate(rate);
+    bool reaches[4];
+    for (int j = 0; j < 4; ++j)
+        reaches[j] = block.ABC.col(Block3Circuit::S + Block3Circuit::U + j).cwiseAbs().sum() > 0.0 ||
+                     block.Out(0, Block3Circuit::S + Block3Circuit::U + j) != 0.0;
+    const PcaLayout layout = choosePcaLayout(trace, reaches);
+
+    TrainingPlan plan = basePlan;
+    plan.rates = {rate};
+    plan.rateWeights = {1};
+    const PcaSamples samples = solvePcaSamples(block, trace, plan, plan.seed);
+    std::vector<double> feature0 = [&] {
+        const Eigen::MatrixXd f = pcaFeatures(layout, samples);
+        return std::vector<double>(f.col(0).data(), f.col(0).data() + f.rows());
+    }();
+    std::sort(feature0.begin(), feature0.end());
+
+    std::vector<PCAModelNet> best;
+    std::vector<NetworkWeights> bestWeights;
+    double bestRms = INFINITY;
+    const std::size_t maxBoxes = 4;
+    for (std::size_t boxes = std::max<std::size_t>(1, warm.size()); boxes <= maxBoxes; ++boxes) {
+        std::vector<PCAModelNet> nets;
+        std::vector<NetworkWeights> weights;
+        double worst = 0.0;
+        PositionReport worstReport;
+        for (std::size_t b = 0; b < boxes; ++b) {
+            std::vector<float> lo(1, -FLT_MAX), hi(1, FLT_MAX);
+            if (b > 0) lo[0] = static_cast<float>(feature0[feature0.size() * b / boxes]);
+            if (b + 1 < boxes) hi[0] = static_cast<float>(feature0[feature0.size() * (b + 1) / boxes]);
+            PositionReport r;
+            const NetworkWeights start = warm.size() == boxes ? warm[b] : NetworkWeights{};
+            TrainedPcaNet net = trainPcaNet(layout, samples, plan, start, r, lo, hi);
+            if (r.rmsNormalised >= worst) worst = r.rmsNormalised, worstReport = r;
+            nets.push_back(std::move(net.record));
+            weights.push_back(net.weights);
+        }
+        if (worst < bestRms) {
+            bestRms = worst, best = std::move(nets), bestWeights = std::move(weights);
+            report = worstReport;
+        }
+        if (bestRms <= plan.fit.targetRms) break;
+    }
+    report.block = "b3";
+    report.position = static_cast<unsigned>(rate);
+    report.networks = int(best.size());
+    warm = bestWeights;
+
+    PCAModelFileF file;
+    file.allocateGroups(1);
+    file.groups[0].positionCount = 1;
+    file.groups[0].tableLength = static_cast<uint32_t>(table.size());
+    file.groups[0].positions.push_back(pcaPositionRecord(layout, std::move(best), table));
+    return file;
+}
+
+} // namespace torvik::builder

@@ -1,0 +1,54 @@
+#include "tools/modelbuilder/GainBlockBuilder.h"
+
+#include "model/BlockTypes.h"
+#include "model/ExactBlock.h"
+#include "tools/modelbuilder/NetworkRecords.h"
+#include "tools/modelbuilder/PcaPosition.h"
+#include "tools/modelbuilder/PcaTraining.h"
+
+#include <random>
+
+namespace torvik::builder {
+namespace {
+
+template <class Circuit>
+PCAModelFileF buildWith(const char* name, TubeFamily family, const std::vector<BlockTrace<4>>& traces,
+                        const std::vector<std::vector<double>>& tables, const TrainingPlan& plan,
+                        std::vector<PositionReport>& reports) {
+    PCAModelFileF file;
+    file.allocateGroups(1);
+    PCAModelGroup& group = file.groups[0];
+    group.positionCount = GainPot::kPositions;
+    group.tableLength = static_cast<uint32_t>(tables[0].size());
+    NetworkWeights previous;
+    for (unsigned g = 0; g < GainPot::kPositions; ++g) {
+        ExactBlock<Circuit> block;
+        block.setTubeFamily(family);
+        block.setPosition(g);
+        bool reaches[4];
+        for (int j = 0; j < 4; ++j)
+            reaches[j] = block.ABC.col(Circuit::S + Circuit::U + j).cwiseAbs().sum() > 0.0 ||
+                         block.Out(0, Circuit::S + Circuit::U + j) != 0.0;
+        const PcaLayout layout = choosePcaLayout(traces[g], reaches);
+        const PcaSamples samples = solvePcaSamples(block, traces[g], plan, plan.seed + g);
+        PositionReport report;
+        report.block = name;
+        report.position = g;
+        const TrainedPcaNet net = trainPcaNet(layout, samples, plan, previous, report);
+        previous = net.weights;
+        group.positions.push_back(pcaPositionRecord(layout, {net.record}, tables[g]));
+        reports.push_back(report);
+    }
+    return file;
+}
+
+} // namespace
+
+PCAModelFileF buildGainBlock(int block, TubeFamily family, const std::vector<BlockTrace<4>>& traces,
+                             const std::vector<std::vector<double>>& tables, const TrainingPlan& plan,
+                             std::vector<PositionReport>& reports) {
+    if (block == 1) return buildWith<Block1Circuit>("b1", family, traces, tables, plan, reports);
+    return buildWith<Block2Circuit>("b2", family, traces, tables, plan, reports);
+}
+
+} // namespace torvik::builder

@@ -1,0 +1,179 @@
+#include "tools/modelbuilder/NetworkFit.h"
+
+#include <Eigen/Cholesky>
+
+#include <cmath>
+#include <random>
+
+namespace torvik::builder {
+namespace {
+
+int parameterCount(const NetworkWeights& w) {
+    return w.hidden() * (w.inputs() + 1) + w.outputs() * (w.hidden() + 1);
+}
+
+Eigen::VectorXd pack(const NetworkWeights& w) {
+    Eigen::VectorXd p(parameterCount(w));
+    int k = 0;
+    for (int i = 0; i < w.hidden(); ++i) {
+        for (int j = 0; j < w.inputs(); ++j) p[k++] = w.W1(i, j);
+        p[k++] = w.b1[i];
+    }
+    for (int o = 0; o < w.outputs(); ++o) {
+        for (int i = 0; i < w.hidden(); ++i) p[k++] = w.W2(o, i);
+        p[k++] = w.b2[o];
+    }
+    return p;
+}
+
+void unpack(const Eigen::VectorXd& p, NetworkWeights& w) {
+    int k = 0;
+    for (int i = 0; i < w.hidden(); ++i) {
+        for (int j = 0; j < w.inputs(); ++j) w.W1(i, j) = p[k++];
+        w.b1[i] = p[k++];
+    }
+    for (int o = 0; o < w.outputs(); ++o) {
+        for (int i = 0; i < w.hidden(); ++i) w.W2(o, i) = p[k++];
+        w.b2[o] = p[k++];
+    }
+}
+
+double sumSquares(const NetworkWeights& w, const FitData& d) {
+    double s = 0.0;
+    for (Eigen::Index r = 0; r < d.inputs.rows(); ++r)
+        s += (w.evaluate(d.inputs.row(r).transpose()) - d.targets.row(r).transpose()).squaredNorm();
+    return s;
+}
+
+// Residuals and their Jacobian with respect to the packed parameters.
+void linearise(const NetworkWeights& w, const FitData& d, Eigen::MatrixXd& J, Eigen::VectorXd& r) {
+    const int n = w.inputs(), h = w.hidden(), q = w.outputs();
+    const Eigen::Index N = d.inputs.rows();
+    J.setZero(N * q, parameterCount(w));
+    r.resize(N * q);
+    Eigen::VectorXd a(h), s(h), ds(h);
+    for (Eigen::Index row = 0; row < N; ++row) {
+        const auto x = d.inputs.row(row);
+        a = w.W1 * x.transpose() + w.b1;
+        for (int i = 0; i < h; ++i) {
+            const double den = 1.0 + std::abs(a[i]);
+            s[i] = a[i] / den;
+            ds[i] = 1.0 / (den * den);
+        }
+        for (int o = 0; o < q; ++o) {
+            const Eigen::Index e = row * q + o;
+            r[e] = w.W2.row(o).dot(s) + w.b2[o] - d.targets(row, o);
+            int k = 0;
+            for (int i = 0; i < h; ++i) {
+                const double g = w.W2(o, i) * ds[i];
+                for (int j = 0; j < n; ++j) J(e, k++) = g * x[j];
+                J(e, k++) = g;
+            }
+            k += o * (h + 1);
+            for (int i = 0; i < h; ++i) J(e, k++) = s[i];
+            J(e, k) = 1.0;
+        }
+    }
+}
+
+} // namespace
+
+NetworkWeights NetworkWeights::random(int n, int h, int q, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> g(0.0, 1.0);
+    NetworkWeights w;
+    w.W1.resize(h, n);
+    w.b1.resize(h);
+    w.W2.resize(q, h);
+    w.b2.resize(q);
+    for (int i = 0; i < h; ++i) {
+        for (int j = 0; j < n; ++j) w.W1(i, j) = g(rng) * 1.5 / std::sqrt(double(n));
+        w.b1[i] = g(rng);
+    }
+    for (int o = 0; o < q; ++o) {
+        for (int i = 0; i < h; ++i) w.W2(o, i) = g(rng) * 0.5 / std::sqrt(double(h));
+        w.b2[o] = 0.0;
+    }
+    return w;
+}
+
+NetworkWeights NetworkWeights::grown(int h, std::uint32_t seed) const {
+    NetworkWeights extra = random(inputs(), h, outputs(), seed);
+    const int keep = std::min(h, hidden());
+    extra.W1.topRows(keep) = W1.topRows(keep);
+    extra.b1.head(keep) = b1.head(keep);
+    extra.W2.leftCols(keep) = W2.leftCols(keep);
+    extra.W2.rightCols(h - keep) *= 0.01;
+    extra.b2 = b2;
+    return extra;
+}
+
+Eigen::VectorXd NetworkWeights::evaluate(const Eigen::VectorXd& x) const {
+    Eigen::VectorXd a = W1 * x + b1;
+    for (Eigen::Index i = 0; i < a.size(); ++i) a[i] = a[i] / (1.0 + std::abs(a[i]));
+    return W2 * a + b2;
+}
+
+NetworkWeights NetworkWeights::roundedToFloat() const {
+    NetworkWeights w = *this;
+    auto round = [](Eigen::MatrixXd& m) { m = m.cast<float>().cast<double>(); };
+    round(w.W1);
+    round(w.W2);
+    w.b1 = w.b1.cast<float>().cast<double>();
+    w.b2 = w.b2.cast<float>().cast<double>();
+    return w;
+}
+
+FitError measureFit(const NetworkWeights& w, const FitData& d) {
+    FitError e;
+    double sum = 0.0;
+    for (Eigen::Index r = 0; r < d.inputs.rows(); ++r) {
+        const Eigen::VectorXd diff = w.evaluate(d.inputs.row(r).transpose()) - d.targets.row(r).transpose();
+        sum += diff.squaredNorm();
+        e.max = std::max(e.max, diff.cwiseAbs().maxCoeff());
+    }
+    e.rms = std::sqrt(sum / double(d.targets.size()));
+    return e;
+}
+
+FitResult fitNetwork(const FitData& data, NetworkWeights start, const FitOptions& options) {
+    FitResult result;
+    NetworkWeights& w = start;
+    const double count = double(data.targets.size());
+    double cost = sumSquares(w, data);
+    double lambda = 1e-3;
+    Eigen::MatrixXd J;
+    Eigen::VectorXd r;
+    int it = 0;
+    for (; it < options.maxIterations && std::sqrt(cost / count) > options.targetRms; ++it) {
+        linearise(w, data, J, r);
+        const Eigen::MatrixXd JtJ = J.transpose() * J;
+        const Eigen::VectorXd g = J.transpose() * r;
+        const Eigen::VectorXd p = pack(w);
+        bool improved = false;
+        for (int attempt = 0; attempt < 12 && !improved; ++attempt) {
+            Eigen::MatrixXd A = JtJ;
+            A.diagonal() += lambda * (JtJ.diagonal().array() + 1e-9).matrix();
+            const Eigen::VectorXd step = A.ldlt().solve(-g);
+            NetworkWeights trial = w;
+            unpack(p + step, trial);
+            const double trialCost = sumSquares(trial, data);
+            if (std::isfinite(trialCost) && trialCost < cost) {
+                w = trial;
+                improved = cost - trialCost > 1e-12 * cost;
+                cost = trialCost;
+                lambda = std::max(lambda / 3.0, 1e-12);
+                if (!improved) break;
+            } else {
+                lambda *= 4.0;
+            }
+        }
+        if (!improved) break;
+    }
+    result.weights = w;
+    result.error = measureFit(w, data);
+    result.iterations = it;
+    return result;
+}
+
+} // namespace torvik::builder
