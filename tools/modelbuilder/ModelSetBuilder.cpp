@@ -32,8 +32,12 @@ std::vector<TraceRun> traceRuns(bool quick) {
 
 TrainingPlan gainPlan(bool quick) {
     TrainingPlan plan;
-    plan.rates = {44100.0, 48000.0, 22050.0, 192000.0, 768000.0};
-    plan.rateWeights = {3, 1, 1, 1, 1};
+    // One file serves every rate, but the port impedances move with the rate (the cathode bypass
+    // and coupling capacitors' companion conductances), so no network is exact at all rates at
+    // once. Training on the rates hosts run most keeps those exact; the others stay close.
+    plan.rates = {44100.0, 48000.0};
+    plan.rateWeights = {1, 1};
+    plan.hiddenSizes = {8, 12, 16};
     plan.maxTracePoints = quick ? 600 : 1200;
     plan.fit.targetRms = 3e-4;
     plan.fit.maxIterations = quick ? 60 : 150;
@@ -51,8 +55,8 @@ TrainingPlan followerPlan(bool quick) {
 
 TrainingPlan tonePlan(bool quick) {
     TrainingPlan plan;
-    plan.rates = {44100.0, 22050.0, 768000.0};
-    plan.rateWeights = {2, 1, 1};
+    plan.rates = {44100.0, 48000.0};
+    plan.rateWeights = {1, 1};
     plan.maxTracePoints = quick ? 200 : 400;
     plan.hiddenSizes = {4, 6, 8};
     plan.fit.targetRms = 3e-4;

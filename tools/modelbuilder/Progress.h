@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 
 namespace torvik::builder {
 
@@ -35,6 +36,7 @@ public:
 private:
     using clock = std::chrono::steady_clock;
     void draw() const {
+        if (!isatty(2) && done_ < total_) return;  // in a log, only the final line
         const double fraction = total_ > 0 ? double(done_) / double(total_) : 1.0;
         const int width = 30, filled = int(fraction * width + 0.5);
         const double seconds = std::chrono::duration<double>(clock::now() - start_).count();

@@ -1,0 +1,66 @@
+// torvik-fidelity: error-to-signal ratio of the network chain of a model folder against the exact
+// chain, over rates, gains, tones and drive levels. Prints a table; exits non-zero when a cell
+// misses its target (-40 dB at 44.1/48 kHz host rates without oversampling, -30 dB elsewhere).
+//   torvik-fidelity --models DIR [--family fresh|aged] [--quick] [--rates R1,R2,...]
+#include "tools/modelbuilder/Fidelity.h"
+#include "tools/modelbuilder/Parallel.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace torvik;
+using namespace torvik::builder;
+
+int main(int argc, char** argv) {
+    std::string folder, family = "fresh";
+    bool quick = false;
+    std::vector<double> rates;
+    for (int k = 1; k < argc; ++k) {
+        const std::string a = argv[k];
+        if (a == "--models" && k + 1 < argc) folder = argv[++k];
+        else if (a == "--family" && k + 1 < argc) family = argv[++k];
+        else if (a == "--quick") quick = true;
+        else if (a == "--rates" && k + 1 < argc) {
+            std::stringstream ss(argv[++k]);
+            std::string item;
+            while (std::getline(ss, item, ',')) rates.push_back(std::atof(item.c_str()));
+        } else {
+            std::fprintf(stderr, "usage: torvik-fidelity --models DIR [--family fresh|aged] [--quick] [--rates R,...]\n");
+            return 2;
+        }
+    }
+    if (folder.empty()) return std::fprintf(stderr, "torvik-fidelity: --models DIR is required\n"), 2;
+    const TubeFamily f = family == "aged" ? TubeFamily::Aged : TubeFamily::Fresh;
+
+    std::vector<FidelityCase> cases;
+    const double mainRates[] = {44100.0, 48000.0};
+    const unsigned tones[][3] = {{0, 0, 0}, {7, 7, 7}, {14, 14, 14}};
+    for (double rate : mainRates)
+        for (unsigned gain : {0u, 8u, 16u})
+            for (const auto& t : tones)
+                for (double peak : {0.1, 0.5, 1.5}) {
+                    if (quick && (t[0] != 7 || peak == 0.1)) continue;
+                    cases.push_back({rate, gain, t[0], t[1], t[2], peak, quick ? 0.5 : 1.0});
+                }
+    for (double rate : rates) cases.push_back({rate, 8, 7, 7, 7, 0.5, rate > 200000 ? 0.1 : 0.3});
+
+    std::vector<FidelityResult> results(cases.size());
+    parallelFor(int(cases.size()), 2, [&](int k) { results[k] = measureFidelity(folder, f, cases[k]); });
+
+    int misses = 0;
+    std::printf("%9s %4s %8s %5s %9s %s\n", "rate", "gain", "tone", "peak", "ESR dB", "target");
+    for (const FidelityResult& r : results) {
+        const FidelityCase& c = r.settings;
+        const bool main = c.rate == 44100.0 || c.rate == 48000.0;
+        const double target = main ? -40.0 : -30.0;
+        const bool ok = r.errorToSignalDb <= target;
+        misses += !ok;
+        std::printf("%9.0f %4u %2u,%2u,%2u %5.2f %9.1f %s%s\n", c.rate, c.gain, c.treble, c.bass, c.middle, c.peak,
+                    r.errorToSignalDb, ok ? "ok" : "MISS", r.problem.empty() ? "" : ("  " + r.problem).c_str());
+    }
+    std::printf("%d of %zu cells miss their target\n", misses, results.size());
+    return misses ? 1 : 0;
+}
