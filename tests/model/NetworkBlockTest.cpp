@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <atomic>
 
 namespace torvik {
@@ -17,7 +18,12 @@ namespace {
 
 using namespace fixtures;
 
-std::string tempPath(const std::string& name) { return ::testing::TempDir() + "torvik_" + name; }
+// Tests run in parallel processes: every test writes its files under names of its own.
+std::string tempPath(const std::string& name) {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return ::testing::TempDir() + "torvik_" + std::to_string(getpid()) + "_" + test->test_suite_name() + "_" +
+           test->name() + "_" + name;
+}
 
 std::string save(BaseModelFileF& file, const std::string& name) {
     const std::string path = tempPath(name);

@@ -25,6 +25,8 @@ bool parseStep(const std::string& text, unsigned maxValue, unsigned& out) {
 const char* chainUsage() {
     return "usage: torvik-chain [--rate HZ] [--gain 0..16] [--tone T,B,M] [--tubes fresh|aged]\n"
            "                    [--engine exact|network] [--models DIR]\n"
+           "The network engine reads its model files from DIR, by default the folder beside this\n"
+           "program named after it with \".dat\" appended.\n"
            "Reads little-endian float64 volts at the preamp input from standard input and writes\n"
            "the tone stack's output volts, one float64 per input sample, to standard output.\n";
 }
@@ -64,8 +66,6 @@ std::string parseChainOptions(const std::vector<std::string>& args, ChainOptions
             return "unknown option " + flag;
         }
     }
-    if (out.engine == ChainEngine::Network && out.modelFolder.empty() && !out.help)
-        return "--engine network needs --models DIR";
     return {};
 }
 

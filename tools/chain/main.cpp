@@ -5,6 +5,8 @@
 #include "tools/chain/ChainOptions.h"
 
 #include <chrono>
+#include <climits>
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -15,6 +17,13 @@ using namespace torvik;
 
 namespace {
 
+// The model folder beside this executable.
+std::string defaultModelFolder() {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    return n > 0 ? modelFolderFor(std::string(path, std::size_t(n))) : std::string();
+}
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "torvik-chain: %s\n", message.c_str());
     return 1;
@@ -22,7 +31,7 @@ int fail(const std::string& message) {
 
 std::string loadNetworkChain(ModelChain& chain, const ChainOptions& o) {
     const long rate = static_cast<long>(o.rate);
-    const std::string& dir = o.modelFolder;
+    const std::string dir = o.modelFolder.empty() ? defaultModelFolder() : o.modelFolder;
     LoadResult r = chain.b1().loadModel(modelFilePath(dir, o.tubes, 1));
     if (r) r = chain.b2().loadModel(modelFilePath(dir, o.tubes, 2));
     if (r) r = chain.b3().loadModel(modelFilePath(dir, o.tubes, 3, rate));

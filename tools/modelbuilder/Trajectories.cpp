@@ -9,7 +9,8 @@ namespace torvik::builder {
 
 std::vector<std::vector<double>> excitationSet(double rate, double seconds) {
     std::vector<std::vector<double>> set;
-    const double peaks[] = {0.05, 0.3, 1.0, 3.0, 4.5};
+    // Denser at the levels guitars mostly play at, so the networks are most exact there.
+    const double peaks[] = {0.05, 0.15, 0.3, 0.6, 1.0, 1.5, 3.0, 4.5};
     std::uint32_t seed = 11;
     for (double peak : peaks) {
         GuitarSignalOptions o;

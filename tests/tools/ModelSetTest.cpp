@@ -1,0 +1,51 @@
+// Every file of the generated model data set passes the blocks' own checks and gives each block
+// a position.
+#include "model/ModelChain.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace torvik {
+namespace {
+
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
+
+TEST(ModelSet, EveryFileLoadsIntoItsBlock) {
+    const std::string dir = TORVIK_MODEL_SET_DIR;
+    const auto names = filesIn(dir);
+    ASSERT_FALSE(names.empty()) << "no model set in " << dir;
+    auto chain = std::make_unique<ModelChain>();
+    int blocks[5] = {};
+    for (const std::string& name : names) {
+        const std::string path = dir + "/" + name;
+        LoadResult r;
+        if (contains(name, "_b1_")) r = chain->b1().loadModel(path), chain->b1().setGainPosition(16), ++blocks[1];
+        else if (contains(name, "_b2_")) r = chain->b2().loadModel(path), chain->b2().setGainPosition(0), ++blocks[2];
+        else if (contains(name, "_b3_")) r = chain->b3().loadModel(path), chain->b3().applyPosition(), ++blocks[3];
+        else if (contains(name, "_b4_")) r = chain->b4().loadModel(path), chain->b4().setTonePosition(3374), ++blocks[4];
+        else ADD_FAILURE() << "unexpected file " << name;
+        EXPECT_TRUE(r.ok) << r.message;
+    }
+    for (int b = 1; b <= 4; ++b) EXPECT_GE(blocks[b], 1) << "no file for block " << b;
+    EXPECT_EQ(chain->b1().positionCount(), 17u);
+    EXPECT_EQ(chain->b2().positionCount(), 17u);
+    EXPECT_EQ(chain->b4().positionCount(), 3375u);
+    EXPECT_TRUE(chain->isReady());
+}
+
+} // namespace
+} // namespace torvik
