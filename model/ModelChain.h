@@ -3,6 +3,7 @@
 #include "model/BlockTypes.h"
 #include "model/FastModelEigen.h"
 #include "model/FastModelEigenWithStat.h"
+#include "processor/Resampling.h"
 
 #include <loki/HierarchyGenerators.h>
 #include <loki/Typelist.h>
@@ -61,6 +62,34 @@ public:
         s4.u[0] = s3.y[0];
         s4.step();
         return s4.y[0];
+    }
+
+    // Resampling filters for running at L times the host rate, one pair per factor. A pair keeps
+    // its history while another factor is in use.
+    Interpolator<2> interpolator2;
+    Interpolator<4> interpolator4;
+    Interpolator<8> interpolator8;
+    Interpolator<16> interpolator16;
+    Decimator<2> decimator2;
+    Decimator<4> decimator4;
+    Decimator<8> decimator8;
+    Decimator<16> decimator16;
+
+    template <int L>
+    Interpolator<L>& interpolator() {
+        static_assert(L == 2 || L == 4 || L == 8 || L == 16, "oversampling factors are 2, 4, 8 and 16");
+        if constexpr (L == 2) return interpolator2;
+        else if constexpr (L == 4) return interpolator4;
+        else if constexpr (L == 8) return interpolator8;
+        else return interpolator16;
+    }
+    template <int L>
+    Decimator<L>& decimator() {
+        static_assert(L == 2 || L == 4 || L == 8 || L == 16, "oversampling factors are 2, 4, 8 and 16");
+        if constexpr (L == 2) return decimator2;
+        else if constexpr (L == 4) return decimator4;
+        else if constexpr (L == 8) return decimator8;
+        else return decimator16;
     }
 };
 
