@@ -23,7 +23,8 @@ PCAModelFileF buildFollowerBlock(TubeFamily family, double rate, const BlockTrac
     TrainingPlan plan = basePlan;
     plan.rates = {rate};
     plan.rateWeights = {1};
-    const PcaSamples samples = solvePcaSamples(block, trace, plan, plan.seed);
+    PcaSamples samples = solvePcaSamples(block, trace, plan, plan.seed);
+    appendRestingPoint(samples, table, rate, int(samples.p.size() / 20));
     std::vector<double> feature0 = [&] {
         const Eigen::MatrixXd f = pcaFeatures(layout, samples);
         return std::vector<double>(f.col(0).data(), f.col(0).data() + f.rows());

@@ -30,7 +30,13 @@ PCAModelFileF buildWith(const char* name, TubeFamily family, const std::vector<B
             reaches[j] = block.ABC.col(Circuit::S + Circuit::U + j).cwiseAbs().sum() > 0.0 ||
                          block.Out(0, Circuit::S + Circuit::U + j) != 0.0;
         const PcaLayout layout = choosePcaLayout(traces[g], reaches);
-        const PcaSamples samples = solvePcaSamples(block, traces[g], plan, plan.seed + g);
+        PcaSamples samples = solvePcaSamples(block, traces[g], plan, plan.seed + g);
+        std::array<double, 4> restP, restI;
+        if (restingPoint(tables[g], 44100.0, restP, restI)) {
+            block.setRunningRate(44100.0);
+            addRestingCloud(block, traces[g], restP, restI, int(samples.p.size() / 4), 0.05, plan.seed + 100 + g, samples);
+        }
+        appendRestingPoint(samples, tables[g], 44100.0, int(samples.p.size() / 20));
         PositionReport report;
         report.block = name;
         report.position = g;

@@ -40,8 +40,13 @@ void unpack(const Eigen::VectorXd& p, NetworkWeights& w) {
 
 double sumSquares(const NetworkWeights& w, const FitData& d) {
     double s = 0.0;
-    for (Eigen::Index r = 0; r < d.inputs.rows(); ++r)
-        s += (w.evaluate(d.inputs.row(r).transpose()) - d.targets.row(r).transpose()).squaredNorm();
+    for (Eigen::Index r = 0; r < d.inputs.rows(); ++r) {
+        const Eigen::VectorXd y = w.evaluate(d.inputs.row(r).transpose());
+        for (Eigen::Index o = 0; o < y.size(); ++o) {
+            const double e = d.residual(r, o, y[o]);
+            s += e * e;
+        }
+    }
     return s;
 }
 
@@ -62,7 +67,9 @@ void linearise(const NetworkWeights& w, const FitData& d, Eigen::MatrixXd& J, Ei
         }
         for (int o = 0; o < q; ++o) {
             const Eigen::Index e = row * q + o;
-            r[e] = w.W2.row(o).dot(s) + w.b2[o] - d.targets(row, o);
+            const double y = w.W2.row(o).dot(s) + w.b2[o];
+            r[e] = d.residual(row, o, y);
+            if (r[e] == 0.0 && d.floors.size() && d.targets(row, o) <= d.floors[o]) continue;  // below the clamp
             int k = 0;
             for (int i = 0; i < h; ++i) {
                 const double g = w.W2(o, i) * ds[i];
@@ -128,9 +135,12 @@ FitError measureFit(const NetworkWeights& w, const FitData& d) {
     FitError e;
     double sum = 0.0;
     for (Eigen::Index r = 0; r < d.inputs.rows(); ++r) {
-        const Eigen::VectorXd diff = w.evaluate(d.inputs.row(r).transpose()) - d.targets.row(r).transpose();
-        sum += diff.squaredNorm();
-        e.max = std::max(e.max, diff.cwiseAbs().maxCoeff());
+        const Eigen::VectorXd y = w.evaluate(d.inputs.row(r).transpose());
+        for (Eigen::Index o = 0; o < y.size(); ++o) {
+            const double diff = d.residual(r, o, y[o]);
+            sum += diff * diff;
+            e.max = std::max(e.max, std::abs(diff));
+        }
     }
     e.rms = std::sqrt(sum / double(d.targets.size()));
     return e;

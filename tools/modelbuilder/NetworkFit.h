@@ -29,6 +29,16 @@ struct NetworkWeights {
 struct FitData {
     Eigen::MatrixXd inputs;   // N x n, normalised
     Eigen::MatrixXd targets;  // N x q, normalised
+    // Per output, the value below which the plug-in clamps it (or -inf). A target at that floor
+    // is met by any output at or below it, so a current that is off can be exactly zero.
+    Eigen::VectorXd floors;
+
+    // The error of output o of row r for the network value y.
+    double residual(Eigen::Index r, Eigen::Index o, double y) const {
+        const double t = targets(r, o);
+        if (floors.size() && t <= floors[o]) return y > floors[o] ? y - floors[o] : 0.0;
+        return y - t;
+    }
 };
 
 struct FitError {

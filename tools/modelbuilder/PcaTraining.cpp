@@ -35,7 +35,7 @@ TrainedPcaNet trainPcaNet(const PcaLayout& layout, const PcaSamples& samples, co
     }
     const InputScale in = InputScale::spanning(features, 0.02);
     const OutputScale out = OutputScale::bipolar(currents, 0.1);
-    FitData data{in.normalise(features), out.normalise(currents)};
+    FitData data{in.normalise(features), out.normalise(currents), out.floors(true)};
 
     const int n = int(features.cols());
     FitResult best;
@@ -69,13 +69,32 @@ TrainedPcaNet trainPcaNet(const PcaLayout& layout, const PcaSamples& samples, co
     for (Eigen::Index r = 0; r < data.inputs.rows(); ++r) {
         const Eigen::VectorXd y = result.weights.evaluate(data.inputs.row(r).transpose());
         for (Eigen::Index o = 0; o < q; ++o) {
-            const double err = std::abs(y[o] - data.targets(r, o)) * out.range(int(o));
+            const double err = std::abs(data.residual(r, o, y[o])) * out.range(int(o));
             report.rmsAmps[o] += err * err;
             report.maxAmps[o] = std::max(report.maxAmps[o], err);
         }
     }
     for (auto& v : report.rmsAmps) v = std::sqrt(v / std::max<double>(1.0, double(data.inputs.rows())));
     return result;
+}
+
+bool restingPoint(const std::vector<double>& table, double rate, std::array<double, 4>& p, std::array<double, 4>& i) {
+    const std::size_t entries = std::size_t(table[0]);
+    if (entries == 0) return false;
+    const std::size_t entryLength = (table.size() - 1) / entries;  // rate, p, i, x
+    for (std::size_t e = 0; e < entries; ++e) {
+        const double* entry = table.data() + 1 + e * entryLength;
+        if (entry[0] != rate) continue;
+        for (int j = 0; j < 4; ++j) p[j] = entry[1 + j], i[j] = entry[5 + j];
+        return true;
+    }
+    return false;
+}
+
+void appendRestingPoint(PcaSamples& samples, const std::vector<double>& table, double rate, int copies) {
+    std::array<double, 4> p, i;
+    if (!restingPoint(table, rate, p, i)) return;
+    for (int c = 0; c < copies; ++c) samples.p.push_back(p), samples.i.push_back(i);
 }
 
 PCAModelPosition pcaPositionRecord(const PcaLayout& layout, std::vector<PCAModelNet> nets,

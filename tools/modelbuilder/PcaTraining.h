@@ -61,6 +61,35 @@ PcaSamples solvePcaSamples(ExactBlock<Circuit>& block, const BlockTrace<4>& trac
     return samples;
 }
 
+// Points scattered closely around the resting point (the spread of each axis is `spread` times its
+// standard deviation along the trace), solved exactly: small signals are most of what a preamp
+// plays, and their gain is the slope of the currents right there.
+template <class Circuit>
+void addRestingCloud(ExactBlock<Circuit>& block, const BlockTrace<4>& trace, const std::array<double, 4>& restP,
+                     const std::array<double, 4>& restI, int count, double spread, std::uint32_t seed,
+                     PcaSamples& samples) {
+    std::array<double, 4> mean{}, sd{};
+    for (const auto& p : trace.p)
+        for (int j = 0; j < 4; ++j) mean[j] += p[j] / double(trace.size());
+    for (const auto& p : trace.p)
+        for (int j = 0; j < 4; ++j) sd[j] += (p[j] - mean[j]) * (p[j] - mean[j]) / double(trace.size());
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    for (int n = 0; n < count; ++n) {
+        typename Circuit::VecP p;
+        typename Circuit::VecI i;
+        for (int j = 0; j < 4; ++j) p[j] = restP[j] + spread * std::sqrt(sd[j]) * gauss(rng), i[j] = restI[j];
+        if (!solvePortEquations(block, p, block.K, i).converged) continue;
+        std::array<double, 4> pa, ia;
+        for (int j = 0; j < 4; ++j) pa[j] = p[j], ia[j] = i[j];
+        samples.p.push_back(pa);
+        samples.i.push_back(ia);
+    }
+}
+
+// The resting point of a block at `rate` from its operating-point table (false if absent).
+bool restingPoint(const std::vector<double>& table, double rate, std::array<double, 4>& p, std::array<double, 4>& i);
+
 struct TrainedPcaNet {
     NetworkWeights weights;  // as stored (single precision)
     PCAModelNet record;
@@ -75,6 +104,10 @@ Eigen::MatrixXd pcaFeatures(const PcaLayout& layout, const PcaSamples& samples);
 TrainedPcaNet trainPcaNet(const PcaLayout& layout, const PcaSamples& samples, const TrainingPlan& plan,
                           const NetworkWeights& warm, PositionReport& report,
                           const std::vector<float>& boxLow = {}, const std::vector<float>& boxHigh = {});
+
+// Adds the block's resting point at `rate` from its operating-point table, `copies` times, so the
+// network holds the chain's bias point exactly.
+void appendRestingPoint(PcaSamples& samples, const std::vector<double>& table, double rate, int copies);
 
 PCAModelPosition pcaPositionRecord(const PcaLayout& layout, std::vector<PCAModelNet> nets,
                                    const std::vector<double>& table);

@@ -30,14 +30,27 @@ Eigen::MatrixXd InputScale::normalise(const Eigen::MatrixXd& f) const {
     return out;
 }
 
+namespace {
+// Exact solves leave currents of an off valve at tiny values of either sign.
+bool neverNegative(double lo) { return lo > -1e-12; }
+} // namespace
+
 OutputScale OutputScale::bipolar(const Eigen::MatrixXd& t, double margin) {
     OutputScale s;
     for (Eigen::Index c = 0; c < t.cols(); ++c) {
         const double lo = t.col(c).minCoeff(), hi = t.col(c).maxCoeff();
+        if (neverNegative(lo)) {
+            const float half = up(std::max(0.5 * hi * (1.0 + margin), 1e-7));
+            s.outMin.push_back(half);
+            s.outMax.push_back(2.0f * half);  // exact: outMin - (outMax - outMin) = 0
+            s.zeroFloor.push_back(true);
+            continue;
+        }
         const double centre = 0.5 * (lo + hi);
         const double half = std::max(0.5 * (hi - lo) * (1.0 + margin), 1e-7);
         s.outMin.push_back(static_cast<float>(centre));
         s.outMax.push_back(up(double(s.outMin.back()) + half));
+        s.zeroFloor.push_back(false);
     }
     return s;
 }
@@ -47,10 +60,19 @@ OutputScale OutputScale::unipolar(const Eigen::MatrixXd& t, double margin) {
     for (Eigen::Index c = 0; c < t.cols(); ++c) {
         const double lo = t.col(c).minCoeff(), hi = t.col(c).maxCoeff();
         const double pad = std::max(margin * (hi - lo), 1e-7);
-        s.outMin.push_back(down(lo - pad));
+        const bool zero = neverNegative(lo);
+        s.outMin.push_back(zero ? 0.0f : down(lo - pad));
         s.outMax.push_back(up(hi + pad));
+        s.zeroFloor.push_back(zero);
     }
     return s;
+}
+
+Eigen::VectorXd OutputScale::floors(bool bipolarDecoding) const {
+    Eigen::VectorXd f(outMin.size());
+    for (std::size_t o = 0; o < outMin.size(); ++o)
+        f[o] = zeroFloor[o] ? (bipolarDecoding ? -1.0 : 0.0) + 1e-7 : -INFINITY;
+    return f;
 }
 
 Eigen::MatrixXd OutputScale::normalise(const Eigen::MatrixXd& t) const {

@@ -45,7 +45,8 @@ struct ToneTarget {
     Eigen::MatrixXd inputs, currents;
 };
 
-ToneTarget solveTargets(TubeFamily family, unsigned tone, const ToneCloud& cloud, const TrainingPlan& plan) {
+ToneTarget solveTargets(TubeFamily family, unsigned tone, const ToneCloud& cloud, const TrainingPlan& plan,
+                        const std::vector<double>& table) {
     ExactBlock<Block4Circuit> block;
     block.setTubeFamily(family);
     block.setPosition(tone);
@@ -58,6 +59,13 @@ ToneTarget solveTargets(TubeFamily family, unsigned tone, const ToneCloud& cloud
             if (!solvePortEquations(block, p, block.K, i).converged) continue;
             for (int w = 0; w < plan.rateWeights[r]; ++w) rows.push_back({p[0], p[1], i[0], i[1]});
         }
+    }
+    // The resting point, weighted, so the follower's bias comes out exact.
+    const std::size_t anchors = rows.size() / 20;
+    for (std::size_t e = 0; e < std::size_t(table[0]); ++e) {
+        const double* entry = table.data() + 1 + e * 8;
+        if (entry[0] != plan.rates[0]) continue;
+        for (std::size_t c = 0; c < anchors; ++c) rows.push_back({entry[1], entry[2], entry[3], entry[4]});
     }
     ToneTarget t;
     t.inputs.resize(rows.size(), 2);
@@ -76,11 +84,11 @@ struct TrainedTone {
 };
 
 TrainedTone trainTone(TubeFamily family, unsigned tone, const ToneCloud& cloud, const TrainingPlan& plan,
-                      const NetworkWeights& warm) {
-    const ToneTarget t = solveTargets(family, tone, cloud, plan);
+                      const std::vector<double>& table, const NetworkWeights& warm) {
+    const ToneTarget t = solveTargets(family, tone, cloud, plan, table);
     const InputScale in = InputScale::spanning(t.inputs, 0.02);
     const OutputScale out = OutputScale::unipolar(t.currents, 0.05);
-    const FitData data{in.normalise(t.inputs), out.normalise(t.currents)};
+    const FitData data{in.normalise(t.inputs), out.normalise(t.currents), out.floors(false)};
     FitResult best;
     bool haveBest = false;
     const bool warmFits = warm.hidden() > 0;
@@ -117,7 +125,7 @@ ModelFileF buildToneBlock(TubeFamily family, const BlockTrace<2>& trace, const s
     const ToneCloud cloud = makeCloud(trace, plan);
     // One network trained from scratch at the middle setting seeds every row of positions.
     const unsigned middle = std::min(positions - 1, TonePots::index(7, 7, 7));
-    const NetworkWeights seed = trainTone(family, middle, cloud, plan, NetworkWeights{}).weights;
+    const NetworkWeights seed = trainTone(family, middle, cloud, plan, tables[middle], NetworkWeights{}).weights;
 
     std::vector<TrainedTone> trained(positions);
     const unsigned rows = (positions + 14) / 15;  // runs of 15 middle steps, bass-major
@@ -127,7 +135,7 @@ ModelFileF buildToneBlock(TubeFamily family, const BlockTrace<2>& trace, const s
             const unsigned middleStep = row % 2 ? 14 - m : m;  // snake so neighbours stay close
             const unsigned tone = unsigned(row) * 15 + middleStep;
             if (tone >= positions) continue;
-            trained[tone] = trainTone(family, tone, cloud, plan, warm);
+            trained[tone] = trainTone(family, tone, cloud, plan, tables[tone], warm);
             warm = trained[tone].weights;
             if (tick) tick();
         }
