@@ -15,9 +15,7 @@ PCAModelFileF buildFollowerBlock(TubeFamily family, double rate, const BlockTrac
     block.setTubeFamily(family);
     block.setRunningRate(rate);
     bool reaches[4];
-    for (int j = 0; j < 4; ++j)
-        reaches[j] = block.ABC.col(Block3Circuit::S + Block3Circuit::U + j).cwiseAbs().sum() > 0.0 ||
-                     block.Out(0, Block3Circuit::S + Block3Circuit::U + j) != 0.0;
+    currentsReaching(block, reaches);
     const PcaLayout layout = choosePcaLayout(trace, reaches);
 
     TrainingPlan plan = basePlan;

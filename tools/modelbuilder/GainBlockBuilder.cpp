@@ -26,9 +26,7 @@ PCAModelFileF buildWith(const char* name, TubeFamily family, const std::vector<B
         block.setTubeFamily(family);
         block.setPosition(g);
         bool reaches[4];
-        for (int j = 0; j < 4; ++j)
-            reaches[j] = block.ABC.col(Circuit::S + Circuit::U + j).cwiseAbs().sum() > 0.0 ||
-                         block.Out(0, Circuit::S + Circuit::U + j) != 0.0;
+        currentsReaching(block, reaches);
         const PcaLayout layout = choosePcaLayout(traces[g], reaches);
         PcaSamples samples = solvePcaSamples(block, traces[g], plan, plan.seed + g);
         std::array<double, 4> restP, restI;

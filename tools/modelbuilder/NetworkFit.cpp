@@ -187,3 +187,26 @@ FitResult fitNetwork(const FitData& data, NetworkWeights start, const FitOptions
 }
 
 } // namespace torvik::builder
+
+namespace torvik::builder {
+
+FitResult fitGrowing(const FitData& data, const std::vector<int>& hiddenSizes, const NetworkWeights& warm,
+                     const FitOptions& options, std::uint32_t seed) {
+    const int n = int(data.inputs.cols()), q = int(data.targets.cols());
+    FitResult best;
+    bool haveBest = false;
+    const bool warmFits = warm.hidden() > 0 && warm.inputs() == n && warm.outputs() == q;
+    for (int h : hiddenSizes) {
+        if (warmFits && h < warm.hidden()) continue;
+        const NetworkWeights start = warmFits && h == warm.hidden() ? warm
+                                     : haveBest                     ? best.weights.grown(h, seed + h)
+                                                                    : NetworkWeights::random(n, h, q, seed + h);
+        FitResult fit = fitNetwork(data, start, options);
+        const bool worthIt = !haveBest || fit.error.rms < 0.8 * best.error.rms;
+        if (!haveBest || fit.error.rms < best.error.rms) best = fit, haveBest = true;
+        if (best.error.rms <= options.targetRms || !worthIt) break;
+    }
+    return best;
+}
+
+} // namespace torvik::builder

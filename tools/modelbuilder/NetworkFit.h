@@ -3,6 +3,7 @@
 #include <Eigen/Core>
 
 #include <cstdint>
+#include <vector>
 
 namespace torvik::builder {
 
@@ -61,5 +62,10 @@ struct FitResult {
 
 // Levenberg-Marquardt on the sum of squared errors, from the given start.
 FitResult fitNetwork(const FitData& data, NetworkWeights start, const FitOptions& options);
+
+// Fits with the hidden sizes in turn (from `warm` when it has n inputs and q outputs, skipping the
+// smaller sizes) until the target is met or more neurons stop paying (less than 20 % better).
+FitResult fitGrowing(const FitData& data, const std::vector<int>& hiddenSizes, const NetworkWeights& warm,
+                     const FitOptions& options, std::uint32_t seed);
 
 } // namespace torvik::builder

@@ -38,20 +38,7 @@ TrainedPcaNet trainPcaNet(const PcaLayout& layout, const PcaSamples& samples, co
     FitData data{in.normalise(features), out.normalise(currents), out.floors(true)};
 
     const int n = int(features.cols());
-    FitResult best;
-    bool haveBest = false;
-    const bool warmFits = warm.hidden() > 0 && warm.inputs() == n && warm.outputs() == q;
-    for (int h : plan.hiddenSizes) {
-        if (warmFits && h < warm.hidden()) continue;
-        NetworkWeights start = warmFits && h == warm.hidden() ? warm
-                               : haveBest                     ? best.weights.grown(h, plan.seed + h)
-                                                              : NetworkWeights::random(n, h, int(q), plan.seed + h);
-        FitResult fit = fitNetwork(data, start, plan.fit);
-        const bool better = !haveBest || fit.error.rms < best.error.rms;
-        const bool worthIt = !haveBest || fit.error.rms < 0.8 * best.error.rms;
-        if (better) best = fit, haveBest = true;
-        if (best.error.rms <= plan.fit.targetRms || !worthIt) break;
-    }
+    const FitResult best = fitGrowing(data, plan.hiddenSizes, warm, plan.fit, plan.seed);
 
     TrainedPcaNet result;
     result.weights = best.weights.roundedToFloat();

@@ -14,6 +14,15 @@
 
 namespace torvik::builder {
 
+// Which port currents reach a state or the block's output at the block's present position.
+template <class Circuit>
+void currentsReaching(const Circuit& block, bool reaches[4]) {
+    for (int j = 0; j < 4; ++j) {
+        const int column = Circuit::S + Circuit::U + j;
+        reaches[j] = block.ABC.col(column).cwiseAbs().sum() > 0.0 || block.Out(0, column) != 0.0;
+    }
+}
+
 // Training rows of a four-port block: pre-voltages and the exact currents they give.
 struct PcaSamples {
     std::vector<std::array<double, 4>> p, i;

@@ -89,19 +89,7 @@ TrainedTone trainTone(TubeFamily family, unsigned tone, const ToneCloud& cloud, 
     const InputScale in = InputScale::spanning(t.inputs, 0.02);
     const OutputScale out = OutputScale::unipolar(t.currents, 0.05);
     const FitData data{in.normalise(t.inputs), out.normalise(t.currents), out.floors(false)};
-    FitResult best;
-    bool haveBest = false;
-    const bool warmFits = warm.hidden() > 0;
-    for (int h : plan.hiddenSizes) {
-        if (warmFits && h < warm.hidden()) continue;
-        NetworkWeights start = warmFits && h == warm.hidden() ? warm
-                               : haveBest                     ? best.weights.grown(h, plan.seed + h)
-                                                              : NetworkWeights::random(2, h, 2, plan.seed + h);
-        FitResult fit = fitNetwork(data, start, plan.fit);
-        const bool worthIt = !haveBest || fit.error.rms < 0.8 * best.error.rms;
-        if (!haveBest || fit.error.rms < best.error.rms) best = fit, haveBest = true;
-        if (best.error.rms <= plan.fit.targetRms || !worthIt) break;
-    }
+    const FitResult best = fitGrowing(data, plan.hiddenSizes, warm, plan.fit, plan.seed);
     TrainedTone result;
     result.weights = best.weights.roundedToFloat();
     result.record = stdNetRecord(result.weights, in, out);
