@@ -73,6 +73,11 @@ float TorvikPreampAudioProcessor::internalValue(int index) const {
     return isParameterIndex(index) ? (*programs)[currentProgram.load()].value(index) : 0.0f;
 }
 
+float TorvikPreampAudioProcessor::programValue(int program, int index) const {
+    if (program < 0 || program >= kProgramCount || !isParameterIndex(index)) return 0.0f;
+    return (*programs)[program].value(index);
+}
+
 float TorvikPreampAudioProcessor::getParameter(int index) {
     return isParameterIndex(index) ? reportedFromInternal(index, internalValue(index)) : 0.0f;
 }

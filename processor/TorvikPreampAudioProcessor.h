@@ -74,6 +74,8 @@ public:
 
     // Internal value of a parameter of the current program (units of the parameter table).
     float internalValue(int index) const;
+    // The same for any program; 0 for indices out of range.
+    float programValue(int program, int index) const;
     int hostSampleRate() const { return sampleRate; }
     int currentOversamplingFactor() const { return oversamplingFactor; }
     bool stereoRoutineSelected() const { return stereoSelected; }

@@ -7,6 +7,9 @@ packages=(
   libeigen3-dev libloki-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 gnuplot-nox
+  juce-modules-source libflac-dev libvorbis-dev libogg-dev libpng-dev libjpeg-dev
+  libasound2-dev libfreetype-dev libfontconfig-dev
+  libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace torvik {
 namespace {
 
 using namespace fixtures;
+namespace fs = std::filesystem;
 
 std::string defaultProgramText(int number) {
     return "<program programname=\"" + std::to_string(number) +
@@ -242,6 +245,29 @@ TEST(StateDocument, LengthFieldLongerThanTheBlockReadsWhatIsThere) {
     Marked m;
     apply(*m.p, blockOf("<qix cprog=\"9\"/>", 1000));
     EXPECT_EQ(m.p->getCurrentProgram(), 9);
+}
+
+// Example states for the state document fuzzer, written where the test script seeds it from.
+TEST(StateDocument, WritesFuzzSeeds) {
+    const char* base = std::getenv("TORVIK_TEST_OUTPUT");
+    const fs::path dir = fs::path(base != nullptr ? base : ::testing::TempDir()) / "fuzz-seeds" / "state";
+    fs::create_directories(dir);
+    auto p = makeProcessor();
+    juce::MemoryBlock state;
+    p->getStateInformation(state);
+    std::vector<std::pair<std::string, juce::MemoryBlock>> seeds = {{"default.bin", state}};
+    p->changeProgramName(3, "Crunch <&> \"x\"");
+    p->setCurrentProgram(3);
+    for (int index = 0; index < kParameterCount; ++index) p->setParameter(index, 0.07f * index);
+    p->getStateInformation(state);
+    seeds.push_back({"edited.bin", state});
+    seeds.push_back({"upper.bin", blockOf("<QIX CPROG=\"4\"><PROGRAMS><PROGRAM GAIN=\"1\"/></PROGRAMS></QIX>")});
+    seeds.push_back({"declaration.bin", blockOf("<?xml version=\"1.0\"?><qix cprog=\"1\"><programs><program/></programs></qix>")});
+    seeds.push_back({"short.bin", juce::MemoryBlock("\x56\x43\x32\x21\x05\x00\x00\x00\x3c", 9)});
+    for (const auto& [name, block] : seeds) {
+        juce::File((dir / name).string()).replaceWithData(block.getData(), block.getSize());
+        EXPECT_TRUE(fs::exists(dir / name));
+    }
 }
 
 TEST(StateDocument, DefaultBankTextIsTheConstructorsBank) {
