@@ -133,17 +133,25 @@ bool buildFamily(TubeFamily family, const BuildSettings& s, FamilyReport& report
         report.positions.insert(report.positions.end(), gainReports[k].begin(), gainReports[k].end());
     }
 
-    // 4. Block 3, one file per running rate, each warm-started from the rate below.
+    // 4. Block 3, one file per running rate, each warm-started from the rate below: the rates in
+    //    two runs (lower and upper half) so two threads share the work, the same way every time.
     {
         Progress progress(tag + ": block 3", long(rates.size()));
-        std::vector<NetworkWeights> warm;
-        for (long rate : rates) {
-            PositionReport r;
-            PCAModelFileF file = buildFollowerBlock(family, double(rate), followerTrace, tables.block3,
-                                                    followerPlan(s.quick), warm, r);
-            if (!save(file, modelFilePath(s.outputFolder, family, 3, rate), report)) return false;
-            report.positions.push_back(r);
-            progress.advance();
+        std::vector<PCAModelFileF> files(rates.size());
+        std::vector<PositionReport> reports(rates.size());
+        const std::size_t half = (rates.size() + 1) / 2;
+        parallelFor(2, s.threads, [&](int run) {
+            std::vector<NetworkWeights> warm;
+            const std::size_t begin = run == 0 ? 0 : half, end = run == 0 ? half : rates.size();
+            for (std::size_t r = begin; r < end; ++r) {
+                files[r] = buildFollowerBlock(family, double(rates[r]), followerTrace, tables.block3,
+                                              followerPlan(s.quick), warm, reports[r]);
+                progress.advance();
+            }
+        });
+        for (std::size_t r = 0; r < rates.size(); ++r) {
+            if (!save(files[r], modelFilePath(s.outputFolder, family, 3, rates[r]), report)) return false;
+            report.positions.push_back(reports[r]);
         }
     }
 

@@ -38,7 +38,13 @@ TrainedPcaNet trainPcaNet(const PcaLayout& layout, const PcaSamples& samples, co
     FitData data{in.normalise(features), out.normalise(currents), out.floors(true)};
 
     const int n = int(features.cols());
-    const FitResult best = fitGrowing(data, plan.hiddenSizes, warm, plan.fit, plan.seed);
+    FitResult best = fitGrowing(data, plan.hiddenSizes, warm, plan.fit, plan.seed);
+    // A neighbour's network can be a poor start where the circuit changes shape (a pot section
+    // reaching 0 ohm): then start afresh too and keep the better.
+    if (warm.hidden() > 0 && best.error.rms > plan.restartAboveRms) {
+        FitResult fresh = fitGrowing(data, plan.hiddenSizes, NetworkWeights{}, plan.fit, plan.seed + 7);
+        if (fresh.error.rms < best.error.rms) best = fresh;
+    }
 
     TrainedPcaNet result;
     result.weights = best.weights.roundedToFloat();

@@ -20,6 +20,7 @@ struct TrainingPlan {
     double jitter = 0.03;
     std::vector<int> hiddenSizes = {4, 6, 8, 12, 16};
     FitOptions fit;
+    double restartAboveRms = 4e-3;  // a warm-started fit worse than this is tried again from scratch
     std::uint32_t seed = 1;
 };
 
