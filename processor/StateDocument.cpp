@@ -198,7 +198,10 @@ std::unique_ptr<juce::XmlElement> readStateBlock(const void* data, int size) {
     if (juce::ByteOrder::littleEndianInt(bytes) != kStateMagic) return nullptr;
     const auto length = static_cast<int>(juce::ByteOrder::littleEndianInt(bytes + 4));
     if (length <= 0) return nullptr;
-    if (!nestingWithin(bytes + 8, static_cast<std::size_t>(std::min(length, size - 8)), kMaxNesting)) return nullptr;
+    const int textBytes = std::min(length, size - 8);
+    // The framework's reader walks malformed UTF-8 past the end of its text: refuse it here.
+    if (!juce::CharPointer_UTF8::isValidString(bytes + 8, textBytes)) return nullptr;
+    if (!nestingWithin(bytes + 8, static_cast<std::size_t>(textBytes), kMaxNesting)) return nullptr;
     return juce::AudioProcessor::getXmlFromBinary(data, size);
 }
 

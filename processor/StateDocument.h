@@ -32,7 +32,8 @@ std::unique_ptr<juce::XmlElement> writeBankDocument(const ProgramBank& bank, int
 void writeStateBlock(const juce::XmlElement& document, juce::MemoryBlock& dest);
 
 // Decodes a state block: nothing for a null or short block, a wrong magic number, a zero or
-// negative length, text that is not XML, or elements nested deeper than any bank document.
+// negative length, text that is not UTF-8 or not XML, or elements nested deeper than any bank
+// document.
 std::unique_ptr<juce::XmlElement> readStateBlock(const void* data, int size);
 
 // What a "qix" document says. Values are internal values, clamped like host values; absent

@@ -55,7 +55,7 @@ public:
     const juce::String getOutputChannelName(int channelIndex) const override;
     bool isInputChannelStereoPair(int index) const override;
     bool isOutputChannelStereoPair(int index) const override;
-    bool silenceInProducesSilenceOut() const;
+    bool silenceInProducesSilenceOut() const override;
     int getNumParameters() override;
     const juce::String getParameterName(int index) override;
     float getParameter(int index) override;

@@ -2,8 +2,10 @@
 # Installs what the project needs, then runs every test:
 #   1. the unit tests (Release build);
 #   2. the same tests under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the audio-thread hand-over under ThreadSanitizer;
-#   4. the model-file fuzzers (clang, libFuzzer) for a short while, seeded by the tests.
+#   3. the audio-thread hand-over, and the processor's parameter, program and state changes racing
+#      its audio thread, under ThreadSanitizer;
+#   4. the model-file and state-document fuzzers (clang, libFuzzer) for a short while, seeded by
+#      the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
@@ -25,12 +27,18 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir bu
 
 echo "== audio-thread hand-over under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTORVIK_SANITIZE_THREAD=ON -DTORVIK_BUILD_BENCH=OFF -DTORVIK_MODEL_SET=OFF >/dev/null
-cmake --build build-tsan --target torvik_network_block_tests
+cmake --build build-tsan --target torvik_network_block_tests torvik_processor_concurrency_tests
 ./build-tsan/tests/model/torvik_network_block_tests --gtest_filter='*Concurrency*'
+./build-tsan/tests/processor/torvik_processor_concurrency_tests
 
 echo "== model file fuzzers (${FUZZ_SECONDS} s each)"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVIK_BUILD_FUZZERS=ON \
   -DTORVIK_BUILD_TESTS=OFF -DTORVIK_BUILD_BENCH=OFF -DTORVIK_MODEL_SET=OFF >/dev/null
 cmake --build build-fuzz
 bash fuzz/run-fuzzers.sh build-fuzz build/test-output/fuzz-seeds "$FUZZ_SECONDS"
+echo "== fuzz_state_document for $FUZZ_SECONDS s"
+mkdir -p build-fuzz/fuzz/corpus-state build-fuzz/fuzz/artifacts-state
+./build-fuzz/fuzz/processor/fuzz_state_document -max_total_time="$FUZZ_SECONDS" -max_len=65536 -rss_limit_mb=2048 \
+  -artifact_prefix=build-fuzz/fuzz/artifacts-state/ -print_final_stats=1 \
+  build-fuzz/fuzz/corpus-state build/test-output/fuzz-seeds/state
 echo "all tests passed"

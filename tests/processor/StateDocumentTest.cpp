@@ -149,6 +149,8 @@ TEST(StateDocument, UndecodableBlocksChangeNothingButTheCurrentIndex) {
         {"wrong root", blockOf("<bank cprog=\"1\"><programs><program programname=\"z\"/></programs></bank>")},
         {"deep nesting", blockOf("<qix>" + deep)},
         {"nesting hidden in quotes", blockOf("<qix a=\"/>/>/>/>\">" + deep)},
+        {"malformed UTF-8", blockOf("<qix cprog=\"1\xe6\xe6\xe6\xe6\"><programs><program/></programs></qix>")},
+        {"truncated UTF-8", blockOf("<qix cprog=\"1\"><programs><program programname=\"\xe6\"/></programs></qix>")},
     };
     for (const Case& c : cases) {
         Marked m;
