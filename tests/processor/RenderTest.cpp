@@ -180,6 +180,39 @@ TEST(Render, BlockSizeDoesNotChangeTheResultAndLatencyIsRemoved) {
     }
 }
 
+TEST(Render, OutputIsTheProcessorsOutputWithoutItsLatency) {
+    const std::string in = tempFile("aligned.wav"), out = tempFile("aligned-out.wav");
+    writeWav(in, 2, 1000, 48000.0, 24);
+    RenderOptions o = options(in, out);
+    o.oversampling = 4;
+    o.stereo = true;
+    RenderSummary s;
+    std::string error;
+    ASSERT_TRUE(renderFile(o, s, error)) << error;
+    const Wav rendered = readWav(out);
+
+    // The same configuration, run directly: input, then 15 samples of silence.
+    TorvikPreampAudioProcessor p(fixtureModelFolder());
+    p.setPlayConfigDetails(2, 2, 48000.0, 512);
+    p.prepareToPlay(48000.0, 512);
+    p.setCurrentProgram(0);
+    p.setParameter(kOversampling, 0.5f);
+    p.setParameter(kChannelMode, 0.5f);
+    ASSERT_EQ(p.getLatencySamples(), 15);
+    const Wav source = readWav(in);
+    juce::AudioBuffer<float> direct(2, 1015);
+    direct.clear();
+    for (int ch = 0; ch < 2; ++ch) direct.copyFrom(ch, 0, source.samples, ch, 0, 1000);
+    juce::MidiBuffer midi;
+    for (int start = 0; start < 1015; start += 512) {
+        juce::AudioBuffer<float> block(direct.getArrayOfWritePointers(), 2, start, std::min(512, 1015 - start));
+        p.processBlock(block, midi);
+    }
+    ASSERT_EQ(rendered.samples.getNumSamples(), 1000);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int n = 0; n < 1000; ++n) ASSERT_EQ(rendered.samples.getSample(ch, n), direct.getSample(ch, n + 15)) << ch << " " << n;
+}
+
 TEST(Render, SettingsReachTheProcessor) {
     const std::string in = tempFile("settings.wav");
     writeWav(in, 1, 1000, 44100.0, 16);
