@@ -33,8 +33,13 @@ TorvikPreampAudioProcessor::~TorvikPreampAudioProcessor() = default;
 const juce::String TorvikPreampAudioProcessor::getName() const { return "TORVIK Preamp v1.3"; }
 
 void TorvikPreampAudioProcessor::prepareToPlay(double rate, int /*blockSize*/) {
-    // Only recorded: the chains keep the rate of the last program or oversampling change.
-    if (rate >= 1.0 && rate <= 16.0e6) sampleRate = static_cast<int>(rate);
+    if (!(rate >= 1.0 && rate <= 16.0e6)) return;
+    const int hostRate = static_cast<int>(rate);
+    if (hostRate == sampleRate) return;
+    sampleRate = hostRate;
+    // The chains run at the host rate times the factor and block 3's file carries that rate, so a
+    // new host rate is applied like a factor change: the whole program again (files, rate, positions).
+    setCurrentProgram(getCurrentProgram());
 }
 
 void TorvikPreampAudioProcessor::releaseResources() {}

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,9 +19,14 @@ namespace {
 
 using namespace torvik::fixtures;
 
+// Tests run in parallel processes: each writes under a name of its own.
 std::string tempPath(const std::string& name)
 {
-    return ::testing::TempDir() + name;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string unique = std::to_string(getpid()) + "_" + test->test_suite_name() + "_" + test->name() + "_";
+    for (char& c : unique)
+        if (c == '/') c = '_';
+    return ::testing::TempDir() + unique + name;
 }
 
 struct PcaCase {

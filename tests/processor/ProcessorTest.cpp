@@ -245,21 +245,27 @@ TEST(Processor, ProgramNames) {
     EXPECT_TRUE(events.log.empty());
 }
 
-TEST(Processor, PrepareToPlayOnlyRecordsTheRate) {
+TEST(Processor, PrepareToPlayAppliesANewHostRate) {
     RecordingEvents events;
     auto p = makeProcessor(2, 2, &events);
     events.take();
     p->prepareToPlay(48000.7, 256);
     EXPECT_EQ(p->hostSampleRate(), 48000);
+    EXPECT_EQ(events.count("load c0 b3 torvikpre_eh_b3_pca.dat.48000"), 1);
+    EXPECT_EQ(p->chain(0).b3().sampleRate(), 48000.0);
+    EXPECT_EQ(p->chain(1).b1().sampleRate(), 48000.0);
+    events.take();
+    p->prepareToPlay(48000.2, 256);  // the same rate: nothing to redo
     EXPECT_TRUE(events.log.empty());
-    EXPECT_EQ(p->chain(0).b3().sampleRate(), 44100.0);
     p->setParameter(kOversampling, 0.25f);
     EXPECT_EQ(events.count("load c0 b3 torvikpre_eh_b3_pca.dat.96000"), 1);
     EXPECT_EQ(p->chain(1).b3().sampleRate(), 96000.0);
+    events.take();
     for (double bad : {0.0, -44100.0, std::numeric_limits<double>::quiet_NaN(), 1e300}) {
         p->prepareToPlay(bad, 64);
         EXPECT_EQ(p->hostSampleRate(), 48000) << bad;
     }
+    EXPECT_TRUE(events.log.empty());
 }
 
 float peakOf(const juce::AudioBuffer<float>& b) {
