@@ -1,9 +1,12 @@
 #include "processor/StateDocument.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 
 namespace torvik {
@@ -192,6 +195,19 @@ void writeStateBlock(const juce::XmlElement& document, juce::MemoryBlock& dest) 
     std::memcpy(bytes + 8, text.toRawUTF8(), length);
 }
 
+// A document type declaration can define entities that the framework's reader expands again and
+// again without bound; a bank document never has one.
+bool declaresDocumentType(const char* text, std::size_t length) {
+    static const std::string markers[] = {"<!doctype", "<!entity"};
+    for (const std::string& marker : markers) {
+        const auto found = std::search(text, text + length, marker.begin(), marker.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+        if (found != text + length) return true;
+    }
+    return false;
+}
+
 std::unique_ptr<juce::XmlElement> readStateBlock(const void* data, int size) {
     if (data == nullptr || size <= 8) return nullptr;
     const auto* bytes = static_cast<const char*>(data);
@@ -202,6 +218,7 @@ std::unique_ptr<juce::XmlElement> readStateBlock(const void* data, int size) {
     // The framework's reader walks malformed UTF-8 past the end of its text: refuse it here.
     if (!juce::CharPointer_UTF8::isValidString(bytes + 8, textBytes)) return nullptr;
     if (!nestingWithin(bytes + 8, static_cast<std::size_t>(textBytes), kMaxNesting)) return nullptr;
+    if (declaresDocumentType(bytes + 8, static_cast<std::size_t>(textBytes))) return nullptr;
     return juce::AudioProcessor::getXmlFromBinary(data, size);
 }
 

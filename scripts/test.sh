@@ -38,7 +38,7 @@ cmake --build build-fuzz
 bash fuzz/run-fuzzers.sh build-fuzz build/test-output/fuzz-seeds "$FUZZ_SECONDS"
 echo "== fuzz_state_document for $FUZZ_SECONDS s"
 mkdir -p build-fuzz/fuzz/corpus-state build-fuzz/fuzz/artifacts-state
-./build-fuzz/fuzz/processor/fuzz_state_document -max_total_time="$FUZZ_SECONDS" -max_len=65536 -rss_limit_mb=2048 \
+./build-fuzz/fuzz/processor/fuzz_state_document -max_total_time="$FUZZ_SECONDS" -timeout=10 -max_len=65536 -rss_limit_mb=2048 \
   -artifact_prefix=build-fuzz/fuzz/artifacts-state/ -print_final_stats=1 \
   build-fuzz/fuzz/corpus-state build/test-output/fuzz-seeds/state
 echo "all tests passed"
