@@ -208,6 +208,21 @@ bool declaresDocumentType(const char* text, std::size_t length) {
     return false;
 }
 
+// A processing instruction anywhere but in front of the root sends the framework's reader round a
+// loop for ever (it skips the instruction, meets text, rolls back to before the instruction).
+// A bank document has at most the XML declaration, at the very start.
+bool instructionsOnlyInFront(const char* text, std::size_t length) {
+    const std::string_view doc(text, length);
+    std::size_t pos = doc.find_first_not_of(" \t\r\n");
+    if (pos == std::string_view::npos) return true;
+    if (doc.compare(pos, 2, "<?") == 0) {
+        const std::size_t end = doc.find("?>", pos + 2);
+        if (end == std::string_view::npos) return false;
+        pos = end + 2;
+    }
+    return doc.find("<?", pos) == std::string_view::npos;
+}
+
 std::unique_ptr<juce::XmlElement> readStateBlock(const void* data, int size) {
     if (data == nullptr || size <= 8) return nullptr;
     const auto* bytes = static_cast<const char*>(data);
@@ -219,6 +234,7 @@ std::unique_ptr<juce::XmlElement> readStateBlock(const void* data, int size) {
     if (!juce::CharPointer_UTF8::isValidString(bytes + 8, textBytes)) return nullptr;
     if (!nestingWithin(bytes + 8, static_cast<std::size_t>(textBytes), kMaxNesting)) return nullptr;
     if (declaresDocumentType(bytes + 8, static_cast<std::size_t>(textBytes))) return nullptr;
+    if (!instructionsOnlyInFront(bytes + 8, static_cast<std::size_t>(textBytes))) return nullptr;
     return juce::AudioProcessor::getXmlFromBinary(data, size);
 }
 

@@ -151,6 +151,8 @@ TEST(StateDocument, UndecodableBlocksChangeNothingButTheCurrentIndex) {
         {"nesting hidden in quotes", blockOf("<qix a=\"/>/>/>/>\">" + deep)},
         {"malformed UTF-8", blockOf("<qix cprog=\"1\xe6\xe6\xe6\xe6\"><programs><program/></programs></qix>")},
         {"truncated UTF-8", blockOf("<qix cprog=\"1\"><programs><program programname=\"\xe6\"/></programs></qix>")},
+        {"instruction inside the root", blockOf("<qix cprog=\"1\"><programs><?pi x?>text</programs></qix>")},
+        {"unterminated declaration", blockOf("<?xml version=\"1.0\"<qix cprog=\"1\"/>")},
         {"self-expanding entity", blockOf("<!DOCTYPE qix [<!ENTITY a \"&a;&a;\">]><qix cprog=\"1\">&a;</qix>")},
         {"entity bomb", blockOf("<!doctype qix [<!ENTITY a \"<qix/><qix/>\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
                                 "<qix cprog=\"1\"><programs>&b;&b;&b;&b;</programs></qix>")},
