@@ -161,7 +161,7 @@ TEST(Vst2Host, TextsFitTheHostsBuffers) {
         std::string named = xml;
         named.replace(begin, end - begin, c.name);
         std::vector<unsigned char> block(bank.begin(), bank.begin() + 8);
-        const auto size = static_cast<uint32_t>(named.size() + 1);
+        const auto size = static_cast<uint32_t>(named.size());
         std::memcpy(block.data() + 4, &size, 4);
         block.insert(block.end(), named.begin(), named.end());
         block.push_back(0);
