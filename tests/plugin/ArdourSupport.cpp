@@ -25,6 +25,8 @@ constexpr const char* kExportPresetId = "5f1c7a3e-2b8d-4e61-9a0f-7d3c2e1b4a59";
 // script's SETTLE_SECONDS) between its settings and the export.
 constexpr double kSettleSeconds = 3.0;
 
+constexpr int kAttempts = 5;
+
 std::string shellQuoted(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -214,11 +216,11 @@ SessionReport ArdourEnvironment::runSession(PluginFormat format, SessionMode mod
                                 " SETTINGS=" + shellQuoted(values) + " PARAMETER_NAMES=" + shellQuoted(names) + " PARAMETER_IDS=" + shellQuoted(keys) + " PROGRAM_NAMES=" + shellQuoted(programs) + " SAVE=" + (save ? "1" : "0") +
                                 " EXPORT_DIR=" + shellQuoted(exportDir.string()) + " EXPORT_PRESET=" + kExportPresetId +
                                 " timeout 300 ardour7-lua " + shellQuoted(TORVIK_SESSION_SCRIPT);
-    // Ardour 7.3 now and then crashes as an export ends (freeing a signal connection in
-    // Session::finalize_audio_export, seen more often with heavier processing, with or without
-    // our plug-in doing anything at the time): a run that died of a signal is run once more.
+    // Ardour 7.3 crashes in about one export in five as the export ends (freeing a signal
+    // connection in Session::finalize_audio_export as free-wheeling stops; it does so as well with
+    // Ardour's own a-EQ in our place): a run that died of a signal is run again, up to 5 times.
     int status = 0;
-    for (int attempt = 1; attempt <= 2; ++attempt) {
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         status = run(command, report.log);
         writeText(session.string() + (mode == SessionMode::New ? "" : "-reopened") + "-" + std::to_string(attempt) + ".log",
                   report.log);

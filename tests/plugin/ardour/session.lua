@@ -47,6 +47,7 @@ if mode == "new" then
     ARDOUR.LuaAPI.usleep(100000)
   end
   ARDOUR.LuaAPI.usleep(300000)
+  Session:disable_record(false, false)
   route:rec_enable_control():set_value(0, PBD.GroupControlDisposition.NoGroup)
   route:to_track():monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorDisk, PBD.GroupControlDisposition.NoGroup)
 
