@@ -8,8 +8,10 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace torvik::test {
 
@@ -21,11 +23,12 @@ namespace {
 // no dither, at the session rate.
 constexpr const char* kExportPresetId = "5f1c7a3e-2b8d-4e61-9a0f-7d3c2e1b4a59";
 
-// Silence the renderer processes before the take; Ardour's plug-in gets at least as much (the
-// script's SETTLE_SECONDS) between its settings and the export.
+// Silence the plug-in runs on in Ardour between its settings and the export, and that the renderer
+// processes before the take: the comparison starts from the same settled state.
 constexpr double kSettleSeconds = 3.0;
 
-constexpr int kAttempts = 5;
+// Runs of Ardour per session when it crashes (see runSession).
+constexpr int kAttempts = 6;
 
 std::string shellQuoted(const std::string& s) {
     std::string q = "'";
@@ -214,11 +217,11 @@ SessionReport ArdourEnvironment::runSession(PluginFormat format, SessionMode mod
     const std::string command = environment() + " MODE=" + (mode == SessionMode::New ? "new" : "reopen") +
                                 " SESSION=" + shellQuoted(session.string()) + " PTYPE=" + type + " PID=" + shellQuoted(id) +
                                 " SETTINGS=" + shellQuoted(values) + " PARAMETER_NAMES=" + shellQuoted(names) + " PARAMETER_IDS=" + shellQuoted(keys) + " PROGRAM_NAMES=" + shellQuoted(programs) + " SAVE=" + (save ? "1" : "0") +
-                                " EXPORT_DIR=" + shellQuoted(exportDir.string()) + " EXPORT_PRESET=" + kExportPresetId +
+                                " SETTLE_SECONDS=" + std::to_string(kSettleSeconds) + " EXPORT_DIR=" + shellQuoted(exportDir.string()) + " EXPORT_PRESET=" + kExportPresetId +
                                 " timeout 300 ardour7-lua " + shellQuoted(TORVIK_SESSION_SCRIPT);
-    // Ardour 7.3 crashes in about one export in five as the export ends (freeing a signal
+    // Ardour 7.3 crashes in about one export in four as the export ends (freeing a signal
     // connection in Session::finalize_audio_export as free-wheeling stops; it does so as well with
-    // Ardour's own a-EQ in our place): a run that died of a signal is run again, up to 5 times.
+    // Ardour's own a-EQ in our place): a run that died of a signal is run again, up to 6 times.
     int status = 0;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         status = run(command, report.log);
@@ -260,7 +263,6 @@ SessionReport ArdourEnvironment::runSession(PluginFormat format, SessionMode mod
         } else if (word == "LATENCY") {
             in >> report.latency;
         } else if (word == "INPUT") {
-            std::string left, right;
             in >> report.inputStart >> report.inputLength;
         } else if (word == "CLOSED") {
             closed = true;

@@ -1,16 +1,17 @@
 -- Drives headless Ardour (ardour7-lua) for the host tests, on the Dummy backend. Environment:
---   MODE      new    : create SESSION, record about RECORD_SECONDS of the backend's test signal
---                      into a stereo track, insert the plug-in (PTYPE, PID), set SETTINGS
---                      ("index=value,..." host values by the index of PARAMETER_NAMES,
---                      "name|name|..."), export the recorded range to
---                      EXPORT_DIR/EXPORT_NAME.wav (32-bit float), save the session if SAVE=1
---             reopen : open SESSION, report the plug-in, export again, save
---   DEVICE    the Dummy backend's input signal
+--   MODE      new    : create SESSION (at RATE, 48000 unless given), record RECORD_SECONDS
+--                      (1.5) of the backend's DEVICE signal into a stereo track, insert the
+--                      plug-in PTYPE/PID, set SETTINGS, export the recorded range, save if SAVE=1
+--             reopen : open SESSION, export again, save
+--   SETTINGS         "index=value,..." host values by parameter index; the parameters are found
+--                    by PARAMETER_NAMES or, for an LV2 plug-in, by PARAMETER_IDS ("a|b|...")
+--   SETTLE_SECONDS   silence the plug-in runs on after its settings, before the export (3)
+--   EXPORT_DIR, EXPORT_PRESET   where, and with which export preset (a float WAV one)
+--   PROGRAM_NAMES    program names to ask a VST3 instance for ("a|b|...")
 -- Reports on standard output, one fact a line, for the test to read:
---   CONTROL <type> <id> <name> for every control of the plug-in, PARAMETER <index> <value> <name>
---   for each of PARAMETER_NAMES found among them, PROGRAM <name>, PROGRAMS <n>,
---   INPUT <left file> <right file> <first sample in the files> <length> (files in the session's
---   interchange/<name>/audiofiles), LATENCY <n>, EXPORTED <ok>
+--   CONTROL <type> <id> <name> for every control of the plug-in; PARAMETER <index> <value> <name>
+--   for each parameter found among them; PROGRAM <name>, PROGRAMS <n>; LATENCY <n>;
+--   INPUT <first sample of the take in its files> <length>; EXPORTED <ok>; CLOSED at the end.
 local mode = os.getenv("MODE") or "new"
 local session_dir = assert(os.getenv("SESSION"), "SESSION not set")
 local session_name = os.getenv("SESSION_NAME") or "host"
@@ -150,11 +151,10 @@ local audio = region:to_audioregion()
 -- No fades: the plug-in gets the recorded samples as they are.
 audio:set_fade_in_active(false)
 audio:set_fade_out_active(false)
-print(string.format("INPUT %s %s %d %d", audio:audio_source(0):name(), audio:audio_source(1):name(),
-                    region:start():samples(), region:length():samples()))
+print(string.format("INPUT %d %d", region:start():samples(), region:length():samples()))
 
 local export = Session:simple_export()
-export:set_name(os.getenv("EXPORT_NAME") or "export")
+export:set_name("export")
 export:set_folder(os.getenv("EXPORT_DIR"))
 export:set_range(region:position():samples(), region:position():samples() + region:length():samples())
 if not export:set_preset(os.getenv("EXPORT_PRESET")) then fail("no export preset") end
