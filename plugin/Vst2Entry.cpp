@@ -52,6 +52,9 @@ Vst2::VstIntPtr describePin(int index, void* ptr) {
     return 1;
 }
 
+// fst marks the opcodes it has no number for as deprecated; they are exactly the ones wanted here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 int wrapperOpcode(int opcode) {
     switch (opcode) {
     case hostSetBypass: return Vst2::effSetBypass;
@@ -62,6 +65,7 @@ int wrapperOpcode(int opcode) {
     default: return opcode;
     }
 }
+#pragma GCC diagnostic pop
 
 // Size in bytes, terminating zero included, of the host's buffer for a string request; 0 for others.
 int hostStringCapacity(int opcode) {

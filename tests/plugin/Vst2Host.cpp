@@ -14,9 +14,9 @@ using Entry = AEffect* (*)(audioMasterCallback);
 // The host being created: VSTPluginMain asks for the host version before any effect exists.
 thread_local Vst2Host* creating = nullptr;
 
-VstIntPtr hostCallback(AEffect* effect, int op, int index, VstIntPtr, void*, float opt) {
+VstIntPtr hostCallback(AEffect* effect, int op, int, VstIntPtr, void*, float) {
     Vst2Host* host = effect != nullptr && effect->user != nullptr ? static_cast<Vst2Host*>(effect->user) : creating;
-    return host != nullptr ? host->answer(op, index, opt) : 0;
+    return host != nullptr ? host->answer(op) : 0;
 }
 
 } // namespace
@@ -47,12 +47,10 @@ AEffect* Vst2Host::create() {
     return e;
 }
 
-VstIntPtr Vst2Host::answer(int op, int index, float opt) {
-    switch (op) {
-    case audioMasterVersion: ++log.versionQuestions; return hostVersion_;
-    case audioMasterAutomate: log.automation.emplace_back(index, opt); return 0;
-    default: return 0;
-    }
+VstIntPtr Vst2Host::answer(int op) {
+    if (op != audioMasterVersion) return 0;
+    ++log.versionQuestions;
+    return hostVersion_;
 }
 
 VstIntPtr Vst2Host::dispatch(int op, int index, VstIntPtr value, void* ptr, float opt) {

@@ -24,9 +24,8 @@ namespace pin {  // VST 2.4 pin flags (fst defines them as 0)
 constexpr int isActive = 1 << 0, isStereo = 1 << 1;
 } // namespace pin
 
-// What the plug-in told the host through its callback.
+// What the plug-in asked the host through its callback.
 struct HostLog {
-    std::vector<std::pair<int, float>> automation;  // audioMasterAutomate: index, value
     int versionQuestions = 0;
 };
 
@@ -60,7 +59,7 @@ public:
     void process(std::vector<std::vector<float>>& in, std::vector<std::vector<float>>& out);
 
     // The host callback's answer to the plug-in.
-    VstIntPtr answer(int op, int index, float opt);
+    VstIntPtr answer(int op);
 
     HostLog log;
 

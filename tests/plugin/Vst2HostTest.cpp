@@ -152,15 +152,14 @@ TEST(Vst2Host, TextsFitTheHostsBuffers) {
         {"Twenty-one characters\xE2\x82\xAC", "Twenty-one characters"},
     };
     for (const Case& c : cases) {
-        std::vector<unsigned char> bank = p.host.chunk(false);
-        std::string xml = chunkText(bank);
+        const std::string xml = chunkText(p.host.chunk(false));
         // The first program's name is set through the state, the one way a host can give a long name.
         const std::string key = "programname=\"";
         const std::size_t begin = xml.find(key) + key.size(), end = xml.find('"', begin);
         ASSERT_NE(end, std::string::npos);
         std::string named = xml;
         named.replace(begin, end - begin, c.name);
-        std::vector<unsigned char> block(bank.begin(), bank.begin() + 8);
+        std::vector<unsigned char> block = {'V', 'C', '2', '!', 0, 0, 0, 0};
         const auto size = static_cast<uint32_t>(named.size());
         std::memcpy(block.data() + 4, &size, 4);
         block.insert(block.end(), named.begin(), named.end());
@@ -276,14 +275,15 @@ TEST(Vst2Host, AudioEqualsTheProcessorsAndBypassKeepsTheLatency) {
         EXPECT_GT(peak, 0.01);
 
         EXPECT_EQ(p.host.dispatch(opcode::setBypass, 0, 1), 1);
-        std::vector<float> history;
         for (int b = 0; b < 4; ++b) {
             std::vector<std::vector<float>> in(2, std::vector<float>(kBlock)), out(2, std::vector<float>(kBlock));
             for (int j = 0; j < kBlock; ++j) in[0][j] = in[1][j] = static_cast<float>(b * kBlock + j + 1);
             p.host.process(in, out);
             for (int j = 0; j < kBlock; ++j) {
                 const int n = b * kBlock + j;
-                if (n >= latency) EXPECT_EQ(out[0][j], static_cast<float>(n - latency + 1)) << n;
+                if (n >= latency) {
+                    EXPECT_EQ(out[0][j], static_cast<float>(n - latency + 1)) << n;
+                }
             }
         }
         p.host.suspend();
