@@ -159,12 +159,10 @@ TEST(Vst2Host, TextsFitTheHostsBuffers) {
         ASSERT_NE(end, std::string::npos);
         std::string named = xml;
         named.replace(begin, end - begin, c.name);
-        std::vector<unsigned char> block = {'V', 'C', '2', '!', 0, 0, 0, 0};
+        std::string bytes = "VC2!" + std::string(4, '\0') + named + '\0';
         const auto size = static_cast<uint32_t>(named.size());
-        std::memcpy(block.data() + 4, &size, 4);
-        block.insert(block.end(), named.begin(), named.end());
-        block.push_back(0);
-        p.host.setChunk(block, false);
+        std::memcpy(&bytes[4], &size, 4);
+        p.host.setChunk(std::vector<unsigned char>(bytes.begin(), bytes.end()), false);
 
         for (int op : {effGetProgramName, effGetProgramNameIndexed}) {
             unsigned char buffer[24 + 8];
