@@ -4,15 +4,15 @@
 // The plug-in is installed with `cmake --install` into a folder of the test's own (DESTDIR), so
 // the model files Ardour's instance reads are the installed copies. Each format then runs three
 // Ardour sessions (tests/plugin/ardour/session.lua):
-//  1. record the backend's test signal, insert the plug-in, set the parameters through Ardour,
-//     export: the export must equal torvik-render's output for the recorded input and the same
-//     settings (the host's delay compensation included, as the plug-in has no latency here);
-//  2. the same with oversampling (the plug-in reports 15 samples of latency; Ardour must line the
-//     export up by itself), stereo processing and other settings; the session is saved;
-//  3. the saved plug-in state is read back out of the session (it must hold the settings), one
-//     program is renamed in it, the session is reopened: the parameters come back, the renamed
-//     program is there, the export again equals torvik-render's, and the state Ardour saves
-//     then still holds the new name.
+//  1. record the backend's test signal, insert the plug-in (ten parameters, twelve programs), set
+//     parameters through Ardour's controls, export: the export must equal torvik-render's output
+//     for the recorded take with the same settings, sample for sample;
+//  2. the same with 2x oversampling (the plug-in reports 15 samples of latency, and Ardour must
+//     line the export up by itself), stereo processing and other settings; the session is saved;
+//  3. the plug-in state stored in the saved session must hold those settings; one program is
+//     renamed in it and the session reopened: the parameters come back (as Ardour shows them, for
+//     VST3 and VST 2.4), the export again equals torvik-render's, and the state Ardour saves then
+//     is the same bank with the new name.
 #include "tests/plugin/ArdourSupport.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ TEST_P(ArdourHost, ExportMatchesTheRendererAndTheSessionRestores) {
         EXPECT_EQ(report.programs.size(), 12u) << report.log;
         EXPECT_EQ(report.latency, run.settings == &kOversampled ? 15 : 0) << "latency Ardour has for the plug-in";
         for (const auto& [index, value] : run.settings->values)
-            if (report.parameters.count(index) != 0) expectSetting(report.parameters[index], env.reported(format, index, value), value);
+            if (report.parameters.count(index) != 0) expectSetting(report.parameters[index], env.reported(index, value), value);
 
         const ExportComparison c = env.compareWithRenderer(report, run.settings->renderOptions, dir / run.name);
         ASSERT_TRUE(c.ok) << c.problem;
@@ -102,7 +102,7 @@ TEST_P(ArdourHost, ExportMatchesTheRendererAndTheSessionRestores) {
     // 0); what the plug-in restored shows in its export and in the state saved again below.
     if (format != PluginFormat::Lv2)
         for (const auto& [index, value] : kOversampled.values)
-            expectSetting(reopened.parameters[index], env.reported(format, index, value), value);
+            expectSetting(reopened.parameters[index], env.reported(index, value), value);
     const ExportComparison c = env.compareWithRenderer(reopened, kOversampled.renderOptions, saved);
     ASSERT_TRUE(c.ok) << c.problem;
     EXPECT_EQ(c.bestShift, 0);

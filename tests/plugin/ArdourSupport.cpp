@@ -360,7 +360,7 @@ ExportComparison ArdourEnvironment::compareWithRenderer(const SessionReport& rep
     return c;
 }
 
-float ArdourEnvironment::reported(PluginFormat, int index, float hostValue) const {
+float ArdourEnvironment::reported(int index, float hostValue) const {
     const std::optional<float> internal = internalFromHost(index, hostValue);
     return internal ? reportedFromInternal(index, *internal) : 0.0f;
 }

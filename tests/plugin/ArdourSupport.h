@@ -67,8 +67,8 @@ public:
     // Renders the session's recorded input with torvik-render and `options`, compares with the export.
     ExportComparison compareWithRenderer(const SessionReport& report, const std::vector<std::string>& options,
                                          const std::filesystem::path& scratch) const;
-    // The value Ardour reports for a parameter set to `hostValue`.
-    float reported(PluginFormat format, int index, float hostValue) const;
+    // The value the plug-in reports for a parameter set to `hostValue` (its position's value).
+    float reported(int index, float hostValue) const;
 
     StoredState readStoredState(PluginFormat format, const std::filesystem::path& session) const;
     // Writes `state` back with `from` replaced by `to` in its document.
