@@ -30,8 +30,10 @@ void TorvikPreampAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, 
     const juce::ScopedNoDenormals noDenormals;
     const int n = buffer.getNumSamples();
     if (n <= 0) return;
-    if (modelsReady_) (this->*processRoutine)(buffer, n);
-    else
+    if (modelsReady_) {
+        (this->*processRoutine)(buffer, n);
+        for (int c = 0; c < 2; ++c) levels_[c].publish(chains[c].b4().statistics);
+    } else
         for (int ch = 0; ch < std::min(getTotalNumInputChannels(), buffer.getNumChannels()); ++ch) buffer.clear(ch, 0, n);
     for (int ch = getTotalNumInputChannels(); ch < std::min(getTotalNumOutputChannels(), buffer.getNumChannels()); ++ch)
         buffer.clear(ch, 0, n);
