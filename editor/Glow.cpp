@@ -30,7 +30,7 @@ namespace {
 // k from a level rounded to single precision and the mean, before clamping.
 int indexFromLevel(double level, double mean, double deviation) {
     const double headroom = kFullScaleMean - mean;
-    if (headroom < 0.0) return deviation > 0.0 ? kSteps - 1 : 0;
+    if (headroom <= 0.0) return deviation > 0.0 ? kSteps - 1 : 0;
     const float k = static_cast<float>((static_cast<double>(static_cast<float>(level)) - mean) * kSteps / headroom);
     if (std::isnan(k) || k < 0.0f) return 0;
     if (k > static_cast<float>(kSteps - 1)) return kSteps - 1;

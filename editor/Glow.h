@@ -19,8 +19,8 @@ Level levelOf(const BlockLevels& levels);
 
 // The glow index 0..49 of one chain: four deviations above the mean, on a scale where a mean of
 // 0.007 A is full scale, k = 50 (L - m) / (0.007 - m) with L = 4 d + m rounded to single precision.
-// A mean at or above full scale shows the brightest step if there is any deviation, the darkest
-// if there is none.
+// A mean at or above full scale (no headroom left) shows the brightest step if there is any
+// deviation and the darkest if there is none.
 int indexFor(const Level& level);
 
 // The index for the louder of two chains (chain 0 on ties); chain 1 only counts in stereo.
