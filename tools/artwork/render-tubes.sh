@@ -20,7 +20,7 @@ for f in ${TUBE_FRAMES:-$(seq 0 $((frames - 1)))}; do
     +K"$heat" -D -V +FN8 +WT2 >"$work/povray-$n.log" 2>&1 || { echo; cat "$work/povray-$n.log"; exit 1; }
   # Bloom: the bright parts, spread wide and added back; stronger as the valves heat up.
   near=$(awk -v h="$heat" 'BEGIN { printf "%.3f", 0.25 + 0.85 * h }')
-  far=$(awk -v h="$heat" 'BEGIN { printf "%.3f", 0.08 + 1.5 * h * h }')
+  far=$(awk -v h="$heat" 'BEGIN { printf "%.3f", 0.08 + 2.1 * h * h }')
   convert "$work/raw-$n.png" \
     \( +clone -level 30%,100% -blur 0x5 -evaluate multiply "$near" \) -compose screen -composite \
     \( "$work/raw-$n.png" -level 15%,100% -blur 0x28 -fill '#ff8a3a' -colorize 100% "$work/raw-$n.png" \

@@ -94,7 +94,7 @@ plane {
 #macro PlateTexture(E)
   pigment { rgb <0.11, 0.105, 0.10> }
   normal { gradient y 0.25 scale 1.2 }
-  finish { ambient 0 diffuse 0.6 specular 0.15 roughness 0.05 metallic 0.5 emission PlateColour * PlateGlow * E }
+  finish { ambient 0 diffuse 0.6 specular 0.15 roughness 0.05 metallic 0.5 emission PlateColour * PlateGlow * E * 1.35 }
 #end
 #declare DarkPlate = texture {
   gradient y
