@@ -221,8 +221,7 @@ TEST_F(EditorTest, RefreshShowsHostValuesWithoutWritingThemBack) {
     EXPECT_TRUE(child<juce::Button>("monoStereoSwitch").getToggleState());
     EXPECT_FLOAT_EQ(p->internalValue(kInput), 49.0f * 0.3f);
     EXPECT_FLOAT_EQ(p->internalValue(kOutput), 49.0f * 0.3f);
-    for (const std::string& e : host.take())
-        EXPECT_EQ(e.rfind("set ", 0), 0u) << e;  // only the host's own changes, no gestures from the editor
+    EXPECT_TRUE(host.take().empty()) << "the editor sent nothing back";
     EXPECT_EQ(slider("inputBar").getValue(), 3.75);
 }
 

@@ -9,6 +9,14 @@
 namespace torvik {
 namespace {
 
+// Components want the framework's message thread, as in a plug-in.
+class FilmStripKnobTest : public ::testing::Test {
+    juce::ScopedJuceInitialiser_GUI gui;
+};
+class ImageToggleButtonTest : public ::testing::Test {
+    juce::ScopedJuceInitialiser_GUI gui;
+};
+
 struct FrameCase {
     double minimum, maximum, step;
     int frames;
@@ -18,7 +26,7 @@ struct FrameCase {
 
 // The frame index is truncated after double-precision arithmetic, so a quotient just short of a
 // whole number shows the frame below it.
-TEST(FilmStripKnob, FrameIndexTruncatesTheQuotient) {
+TEST_F(FilmStripKnobTest, FrameIndexTruncatesTheQuotient) {
     const std::vector<FrameCase> cases = {
         // input bar: 0..12.25 in steps of 0.25, 50 frames
         {0, 12.25, 0.25, 50, 0.0, 0},   {0, 12.25, 0.25, 50, 0.25, 0},  {0, 12.25, 0.25, 50, 0.5, 1},
@@ -40,7 +48,7 @@ TEST(FilmStripKnob, FrameIndexTruncatesTheQuotient) {
     }
 }
 
-TEST(FilmStripKnob, WholeStepRangesShowTheirValue) {
+TEST_F(FilmStripKnobTest, WholeStepRangesShowTheirValue) {
     for (const int maximum : {16, 14, 4}) {
         FilmStripKnob knob(nullptr, maximum + 1);
         knob.setRange(0.0, maximum, 1.0);
@@ -51,14 +59,14 @@ TEST(FilmStripKnob, WholeStepRangesShowTheirValue) {
     }
 }
 
-TEST(FilmStripKnob, DegenerateRangesStayInsideTheStrip) {
+TEST_F(FilmStripKnobTest, DegenerateRangesStayInsideTheStrip) {
     EXPECT_EQ(FilmStripKnob::frameIndexFor(1.0, 1.0, 1.0, 5), 0);
     EXPECT_EQ(FilmStripKnob::frameIndexFor(std::nan(""), 0.0, 1.0, 5), 0);
     EXPECT_EQ(FilmStripKnob::frameIndexFor(-1.0, 0.0, 1.0, 5), 0);
     EXPECT_EQ(FilmStripKnob::frameIndexFor(2.0, 0.0, 1.0, 5), 4);
 }
 
-TEST(FilmStripKnob, ConstructionWithAnImageSetsUpTheStrip) {
+TEST_F(FilmStripKnobTest, ConstructionWithAnImageSetsUpTheStrip) {
     juce::Image strip(juce::Image::ARGB, 10, 33, true);  // 4 frames of 10 x 8, one spare row
     FilmStripKnob knob(&strip, 4);
     EXPECT_EQ(knob.getName(), "Slider");
@@ -91,7 +99,7 @@ juce::Colour drawnCentre(juce::Component& c) {
     return shot.getPixelAt(shot.getWidth() / 2, shot.getHeight() / 2);
 }
 
-TEST(FilmStripKnob, DrawsTheFrameOfItsValueStretchedToItsBounds) {
+TEST_F(FilmStripKnobTest, DrawsTheFrameOfItsValueStretchedToItsBounds) {
     juce::Image strip = numberedStrip(6, 4, 5, 3);
     FilmStripKnob knob(&strip, 5);
     knob.setRange(0.0, 4.0, 1.0);
@@ -120,7 +128,7 @@ public:
     }
 };
 
-TEST(ImageToggleButton, FrameFollowsTheToggleStateOnly) {
+TEST_F(ImageToggleButtonTest, FrameFollowsTheToggleStateOnly) {
     juce::Image frames = numberedStrip(5, 3, 2, 1);  // height 7: frames of 5 x 3
     ToggleProbe button(&frames, true);
     button.setBounds(0, 0, 5, 3);

@@ -1,6 +1,7 @@
 // torvik-editorshot OUT_DIR [--scale S]
 // Renders the editor offscreen into PNG files: the main page with the valves at glow steps 0, 12
-// and 23 (and the three side by side), and the settings page with a few values set. With --scale
+// and 23 side by side (editor-main-glow.png), and the settings page with a few values set
+// (editor-settings.png). With --scale
 // the pictures are drawn at that display scale (2 for a high-density screen).
 #include "processor/Parameters.h"
 #include "processor/TorvikPreampAudioProcessor.h"
@@ -68,7 +69,6 @@ int main(int argc, char** argv) {
     for (int step : {0, 12, 23}) {
         setGlowStep(*editor, step);
         const juce::Image shot = editor->createComponentSnapshot(bounds, true, scale);
-        ok = writePng(shot, dir.getChildFile(juce::String::formatted("editor-main-glow%02d", step) + suffix + ".png")) && ok;
         stripGraphics.drawImageAt(shot, slot++ * shot.getWidth(), 0);
     }
     ok = writePng(strip, dir.getChildFile("editor-main-glow" + suffix + ".png")) && ok;
