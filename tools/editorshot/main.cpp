@@ -1,16 +1,22 @@
-// torvik-editorshot OUT_DIR [--scale S]
+// torvik-editorshot OUT_DIR [--scale S] [--models DIR]
 // Renders the editor offscreen into PNG files: the main page with the valves at glow steps 0, 12
 // and 23 side by side (editor-main-glow.png), and the settings page with a few values set
-// (editor-settings.png). With --scale
-// the pictures are drawn at that display scale (2 for a high-density screen).
+// (editor-settings.png). With --scale the pictures are drawn at that display scale (2 for a
+// high-density screen). With --models the processor runs on that model data set and a third
+// picture shows the glow the editor itself picks after a second of a 110 Hz tone at three input
+// levels (editor-signal-glow.png).
+#include "editor/TorvikPreampEditor.h"
+#include "processor/HostCall.h"
 #include "processor/Parameters.h"
 #include "processor/TorvikPreampAudioProcessor.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -40,6 +46,26 @@ void setParameters(TorvikPreampAudioProcessor& p, std::initializer_list<std::pai
 }
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 
+// A plucked 110 Hz note with a few overtones, every half second, at a peak of `amplitude`.
+void playTone(TorvikPreampAudioProcessor& p, double amplitude, double seconds) {
+    const int block = 512;
+    juce::AudioBuffer<float> buffer(2, block);
+    juce::MidiBuffer midi;
+    const double rate = 44100.0, twoPi = juce::MathConstants<double>::twoPi;
+    const long total = static_cast<long>(seconds * rate);
+    for (long done = 0; done < total; done += block) {
+        for (int j = 0; j < block; ++j) {
+            const double t = static_cast<double>(done + j) / rate;
+            const double sinceNote = std::fmod(t, 0.5);
+            const double tone = std::sin(twoPi * 110.0 * t) + 0.5 * std::sin(twoPi * 220.0 * t) + 0.25 * std::sin(twoPi * 330.0 * t);
+            const auto s = static_cast<float>(amplitude / 1.75 * tone * std::exp(-4.0 * sinceNote));
+            buffer.setSample(0, j, s);
+            buffer.setSample(1, j, s);
+        }
+        torvik::processBlockAsHost(p, buffer, midi);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -48,15 +74,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     float scale = 1.0f;
-    for (int a = 2; a + 1 < argc; ++a)
+    std::string models;
+    for (int a = 2; a + 1 < argc; ++a) {
         if (juce::String(argv[a]) == "--scale") scale = static_cast<float>(std::atof(argv[a + 1]));
+        if (juce::String(argv[a]) == "--models") models = argv[a + 1];
+    }
     const juce::File dir = juce::File::getCurrentWorkingDirectory().getChildFile(argv[1]);
     dir.createDirectory();
     const juce::String suffix = scale == 1.0f ? juce::String() : "-x" + juce::String(scale);
 
     const juce::ScopedJuceInitialiser_GUI gui;
     // No model files are needed for pictures: the processor stays silent without them.
-    TorvikPreampAudioProcessor processor(dir.getChildFile("no-models").getFullPathName().toStdString());
+    TorvikPreampAudioProcessor processor(models.empty() ? dir.getChildFile("no-models").getFullPathName().toStdString()
+                                                        : models);
+    processor.setPlayConfigDetails(2, 2, 44100.0, 512);
+    processor.setCurrentProgram(processor.getCurrentProgram());
     std::unique_ptr<juce::AudioProcessorEditor> editor(processor.createEditor());
     const juce::Rectangle<int> bounds = editor->getLocalBounds();
     bool ok = true;
@@ -72,6 +104,26 @@ int main(int argc, char** argv) {
         stripGraphics.drawImageAt(shot, slot++ * shot.getWidth(), 0);
     }
     ok = writePng(strip, dir.getChildFile("editor-main-glow" + suffix + ".png")) && ok;
+
+    if (!models.empty()) {
+        if (!processor.modelsReady()) {
+            std::fprintf(stderr, "the models in %s were not taken\n", models.c_str());
+            return 1;
+        }
+        auto& torvikEditor = dynamic_cast<torvik::TorvikPreampEditor&>(*editor);
+        juce::Image signalStrip(juce::Image::ARGB, strip.getWidth(), strip.getHeight(), true);
+        juce::Graphics signalGraphics(signalStrip);
+        slot = 0;
+        for (const double amplitude : {0.02, 0.25, 1.0}) {
+            playTone(processor, amplitude, 1.0);
+            torvikEditor.timerCallback();
+            const auto* view = dynamic_cast<juce::Slider*>(editor->findChildWithID("tubeView"));
+            std::printf("input peak %.2f: glow step %d\n", amplitude, juce::roundToInt(view->getValue()));
+            const juce::Image shot = editor->createComponentSnapshot(bounds, true, scale);
+            signalGraphics.drawImageAt(shot, slot++ * shot.getWidth(), 0);
+        }
+        ok = writePng(signalStrip, dir.getChildFile("editor-signal-glow" + suffix + ".png")) && ok;
+    }
 
     setParameters(processor, {{torvik::kShowSettings, 1.0f}, {torvik::kInput, 0.62f}, {torvik::kGain, 0.75f},
                               {torvik::kTreble, 0.5f}, {torvik::kMiddle, 0.65f}, {torvik::kBass, 0.36f},
