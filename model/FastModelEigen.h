@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/LoadResult.h"
+#include "model/ModelFileNames.h"
 #include "model/OperatingPoint.h"
 #include "model/PotKind.h"
 #include "model/SolverTraits.h"
@@ -65,6 +66,7 @@ public:
     void setSampleRate(double r) {
         if (r == this->sampleRate()) return;  // a stored NaN compares unequal
         this->setRunningRate(r);
+        updatePortShift();
         rateChanged_ = true;
         if (positionSelected_) applyOperatingPoint();
     }
@@ -141,14 +143,51 @@ protected:
         if (!std::isfinite(this->y[0])) this->y[0] = 0.0;
     }
 
-    void computeCurrents() {
-        double* currents = this->i.data();
+    // A file shared by every rate answers for the port impedances K₀ of kSharedFileRate: with
+    // v = p + K·i = (p + (K − K₀)·i) + K₀·i, its network wants p + (K − K₀)·i, whose i is the
+    // answer itself. The currents of the sample before start a short fixed-point iteration.
+    static constexpr bool kSharedAcrossRates = Model::kPot != PotKind::None;
+    static constexpr int kPortShiftPasses = 3;
+
+    void updatePortShift() {
+        if constexpr (kSharedAcrossRates) {
+            const double rate = this->sampleRate();
+            shifting_ = rate != kSharedFileRate && std::isfinite(rate);
+            portShiftPasses_ = rate < 2.0 * kSharedFileRate ? 3 : 2;
+            if (!shifting_) {
+                portShift_.setZero();
+                return;
+            }
+            this->setRunningRate(kSharedFileRate);
+            portShift_ = -this->K;
+            this->setRunningRate(rate);
+            portShift_ += this->K;
+        }
+    }
+
+    void evaluateNetworks(const double* inputs, double* currents) {
         if constexpr (kPca) {
-            projectFeatures(positionData_, this->p.data(), features_);
+            projectFeatures(positionData_, inputs, features_);
             if constexpr (G == 1) evaluateBipolar(nets_[run_.start], features_, currents);
             else selectNetwork(&nets_[run_.start], run_.length, lastUsed_, features_, currents);
         } else {
-            evaluateUnipolar(nets_[run_.start], this->p.data(), currents);
+            evaluateUnipolar(nets_[run_.start], inputs, currents);
+        }
+    }
+
+    void computeCurrents() {
+        double* currents = this->i.data();
+        if (!kSharedAcrossRates || !shifting_) {
+            evaluateNetworks(this->p.data(), currents);
+            return;
+        }
+        for (int pass = 0; pass < portShiftPasses_; ++pass) {
+            for (int r = 0; r < V; ++r) {
+                double shift = 0.0;
+                for (int c = 0; c < I; ++c) shift += portShift_(r, c) * currents[c];
+                shiftedP_[r] = this->p[r] + shift;
+            }
+            evaluateNetworks(shiftedP_, currents);
         }
     }
 
@@ -164,6 +203,7 @@ protected:
         runSelected_ = true;
         this->setPotSections(k);
         this->rebuildMatrices();
+        updatePortShift();
         applyOperatingPoint();
     }
 
@@ -213,6 +253,10 @@ protected:
     NetworkRun run_;
     NeuralNet* lastUsed_ = nullptr;
     double features_[4] = {};
+    Eigen::Matrix<double, V, I> portShift_ = Eigen::Matrix<double, V, I>::Zero();
+    double shiftedP_[V] = {};
+    bool shifting_ = false;
+    int portShiftPasses_ = 3;
     Point held_;
     unsigned position_ = 0;
     bool networksLoaded_ = false;

@@ -261,20 +261,26 @@ TEST(ModelChain, NonFiniteAndHugeInputsDoNotPoisonTheChain) {
 }
 
 TEST(ModelChain, ToneRequestIsAppliedAtTheNextStepWithoutAllocating) {
-    ChainFiles files;
-    auto chain = std::make_unique<ModelChain>();
-    files.loadInto(*chain);
-    chain->processSample(0.0);
-    chain->b4().requestTonePosition(2);
-    EXPECT_EQ(chain->b4().position(), 3u);  // still the clamped 1687 until audio runs
-    AllocationCounter counter;
-    chain->processSample(0.2);
-    EXPECT_EQ(counter.count(), 0);
-    EXPECT_EQ(chain->b4().position(), 2u);
-    Block4Circuit reference;
-    reference.setPotSections(2);
-    reference.rebuildMatrices();
-    EXPECT_EQ(chain->b4().ABC, reference.ABC);
+    // At the shared files' own rate, and at another one, where the block also corrects its
+    // networks' input for the change of its port impedances.
+    for (double rate : {kSharedFileRate, 96000.0}) {
+        ChainFiles files;
+        auto chain = std::make_unique<ModelChain>();
+        files.loadInto(*chain);
+        chain->b4().setSampleRate(rate);
+        chain->processSample(0.0);
+        chain->b4().requestTonePosition(2);
+        EXPECT_EQ(chain->b4().position(), 3u);  // still the clamped 1687 until audio runs
+        AllocationCounter counter;
+        chain->processSample(0.2);
+        EXPECT_EQ(counter.count(), 0) << rate;
+        EXPECT_EQ(chain->b4().position(), 2u);
+        Block4Circuit reference;
+        reference.setPotSections(2);
+        reference.setRunningRate(rate);
+        EXPECT_EQ(chain->b4().ABC, reference.ABC) << rate;
+        EXPECT_EQ(chain->b4().K, reference.K) << rate;
+    }
 }
 
 TEST(ModelChainConcurrency, ToneRequestsFromAnotherThreadWhileAudioRuns) {

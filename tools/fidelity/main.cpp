@@ -1,7 +1,9 @@
 // torvik-fidelity: error-to-signal ratio of the network chain of a model folder against the exact
 // chain, over rates, gains, tones and drive levels. Prints a table; exits non-zero when a cell
 // misses its target (-40 dB at 44.1/48 kHz host rates without oversampling, -30 dB elsewhere).
-//   torvik-fidelity --models DIR [--family fresh|aged] [--quick] [--rates R1,R2,...]
+//   torvik-fidelity --models DIR [--family fresh|aged] [--quick] [--rates R1,R2,...] [--network-blocks 1234] [--compare-after N]
+// --network-blocks runs only the listed blocks by their networks and solves the others exactly;
+// --compare-after N compares block N's output instead of the preamp's.
 #include "tools/modelbuilder/Fidelity.h"
 #include "tools/modelbuilder/Parallel.h"
 
@@ -17,18 +19,26 @@ using namespace torvik::builder;
 int main(int argc, char** argv) {
     std::string folder, family = "fresh";
     bool quick = false;
+    unsigned mask = 0xF;
+    int after = 4;
     std::vector<double> rates;
     for (int k = 1; k < argc; ++k) {
         const std::string a = argv[k];
         if (a == "--models" && k + 1 < argc) folder = argv[++k];
         else if (a == "--family" && k + 1 < argc) family = argv[++k];
         else if (a == "--quick") quick = true;
+        else if (a == "--compare-after" && k + 1 < argc) after = std::atoi(argv[++k]);
+        else if (a == "--network-blocks" && k + 1 < argc) {
+            mask = 0;
+            for (const char* b = argv[++k]; *b; ++b)
+                if (*b >= '1' && *b <= '4') mask |= 1u << (*b - '1');
+        }
         else if (a == "--rates" && k + 1 < argc) {
             std::stringstream ss(argv[++k]);
             std::string item;
             while (std::getline(ss, item, ',')) rates.push_back(std::atof(item.c_str()));
         } else {
-            std::fprintf(stderr, "usage: torvik-fidelity --models DIR [--family fresh|aged] [--quick] [--rates R,...]\n");
+            std::fprintf(stderr, "usage: torvik-fidelity --models DIR [--family fresh|aged] [--quick] [--rates R,...] [--network-blocks 1234] [--compare-after N]\n");
             return 2;
         }
     }
@@ -46,6 +56,7 @@ int main(int argc, char** argv) {
                     cases.push_back({rate, gain, t[0], t[1], t[2], peak, quick ? 0.5 : 1.0});
                 }
     for (double rate : rates) cases.push_back({rate, 8, 7, 7, 7, 0.5, rate > 200000 ? 0.1 : 0.3});
+    for (FidelityCase& c : cases) c.networkBlocks = mask, c.compareAfterBlock = after;
 
     std::vector<FidelityResult> results(cases.size());
     parallelFor(int(cases.size()), 2, [&](int k) { results[k] = measureFidelity(folder, f, cases[k]); });

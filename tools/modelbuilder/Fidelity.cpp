@@ -5,10 +5,37 @@
 #include "model/ModelFileNames.h"
 #include "tools/common/GuitarSignal.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 
 namespace torvik::builder {
+namespace {
+
+template <class NetworkBlock, class ExactBlockType>
+double stepEither(bool network, NetworkBlock& n, ExactBlockType& e, double in) {
+    if (network) {
+        n.u[0] = in;
+        n.step();
+        return n.y[0];
+    }
+    e.u[0] = in;
+    e.step();
+    return e.y[0];
+}
+
+// One sample through blocks 1 to 4, each by its network or exactly; every block's output.
+std::array<double, 4> mixedSample(ModelChain& net, ExactChain& exact, unsigned mask, double in) {
+    std::array<double, 4> y;
+    y[0] = stepEither(mask & 1u, net.b1(), exact.b1, in);
+    y[1] = stepEither(mask & 2u, net.b2(), exact.b2, y[0]);
+    y[2] = stepEither(mask & 4u, net.b3(), exact.b3, y[1]);
+    y[3] = stepEither(mask & 8u, net.b4(), exact.b4, y[2]);
+    return y;
+}
+
+} // namespace
 
 FidelityResult measureFidelity(const std::string& folder, TubeFamily family, const FidelityCase& c) {
     FidelityResult result;
@@ -36,7 +63,10 @@ FidelityResult measureFidelity(const std::string& folder, TubeFamily family, con
     exact->setSampleRate(c.rate);
     exact->setGainPosition(c.gain);
     exact->setTonePosition(tone);
-    const double rest = exact->rest().b4.y;
+    const ChainRestingPoint restingPoint = exact->rest();
+    const int after = std::clamp(c.compareAfterBlock, 1, 4) - 1;
+    const double rest = std::array<double, 4>{restingPoint.b1.y, restingPoint.b2.y, restingPoint.b3.y, restingPoint.b4.y}[after];
+    auto mixed = std::make_unique<ExactChain>(*exact);
 
     GuitarSignalOptions o;
     o.sampleRate = c.rate;
@@ -46,8 +76,8 @@ FidelityResult measureFidelity(const std::string& folder, TubeFamily family, con
     const std::vector<double> input = makeGuitarSignal(o);
     double error = 0.0, signal = 0.0;
     for (double v : input) {
-        const double e = exact->processSample(v);
-        const double n = net->processSample(v);
+        const double e = mixedSample(*net, *exact, 0u, v)[after];
+        const double n = mixedSample(*net, *mixed, c.networkBlocks, v)[after];
         error += (n - e) * (n - e);
         signal += (e - rest) * (e - rest);
     }

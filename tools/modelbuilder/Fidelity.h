@@ -15,6 +15,11 @@ struct FidelityCase {
     unsigned treble = 7, bass = 7, middle = 7;
     double peak = 0.5;      // volts at block 1's input
     double seconds = 1.0;
+    // Blocks run by their networks (bit k-1 for block k); the others are solved exactly. All four
+    // by default: the product's chain. One bit alone shows that block's share of the error.
+    unsigned networkBlocks = 0xF;
+    // The output compared: block 4's (the preamp's) by default, or an earlier block's.
+    int compareAfterBlock = 4;
 };
 
 struct FidelityResult {
