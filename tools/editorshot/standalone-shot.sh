@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Screenshots of the standalone application on a virtual X server, with a plucked 110 Hz note at
+# its input: the main page with the valves glowing, then the settings page after a click on its
+# tab, then the main page again after a second click.
+#   standalone-shot.sh STANDALONE OUT_DIR [SCALE]
+# SCALE 2 runs the X server at 192 dpi, which the framework turns into a display scale of 2.
+# ALSA capture reads the note from a FIFO that a small writer fills in real time (so the audio
+# thread runs at the pace of a sound card); playback is discarded. The application runs with its
+# own HOME, so its settings (input not muted) touch nothing else.
+# Needs xvfb, xdotool, imagemagick and python3 (apt).
+set -euo pipefail
+app=$(realpath "$1")
+out=$(realpath -m "$2")
+scale=${3:-1}
+mkdir -p "$out"
+for tool in Xvfb xdotool import python3; do
+  command -v "$tool" >/dev/null || { echo "needs $tool (apt-get install xvfb xdotool imagemagick python3)" >&2; exit 1; }
+done
+suffix=""
+[ "$scale" = 1 ] || suffix="-x$scale"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=":$((60 + $$ % 300))"
+Xvfb "$display" -screen 0 1400x1000x24 -dpi $((96 * scale)) -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+# The input: 16-bit stereo at 44.1 kHz through a FIFO; ALSA's plug converts to what the app asks.
+mkfifo "$work/input.fifo"
+cat >"$work/alsa.conf" <<EOF
+</usr/share/alsa/alsa.conf>
+pcm.torvik_input_file {
+  type file
+  slave.pcm "null"
+  file "/dev/null"
+  infile "$work/input.fifo"
+  format "raw"
+}
+pcm.!default {
+  type asym
+  playback.pcm "null"
+  capture.pcm { type plug slave { pcm "torvik_input_file" format S16_LE rate 44100 channels 2 } }
+}
+EOF
+python3 - "$work/input.fifo" <<'EOF' &
+import math, struct, sys, time
+rate, block = 44100, 1024
+start, n = time.time(), 0
+with open(sys.argv[1], 'wb', buffering=0) as out:
+    while True:
+        data = bytearray()
+        for j in range(block):
+            t = (n + j) / rate
+            env = math.exp(-4.0 * (t % 0.5))
+            v = math.sin(2 * math.pi * 110 * t) + 0.5 * math.sin(2 * math.pi * 220 * t) + 0.25 * math.sin(2 * math.pi * 330 * t)
+            s = int(0.9 / 1.75 * 32767 * env * v)
+            data += struct.pack('<hh', s, s)
+        try:
+            out.write(data)
+        except BrokenPipeError:
+            break
+        n += block
+        ahead = n / rate - (time.time() - start)
+        if ahead > 0.05:
+            time.sleep(ahead - 0.05)
+EOF
+pids+=($!)
+
+mkdir -p "$work/.config"
+# The framework names the settings file after the product name, taking its last ".3" for an
+# extension: "TORVIK Preamp v1.settings".
+cat >"$work/.config/TORVIK Preamp v1.settings" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<PROPERTIES>
+  <VALUE name="shouldMuteInput" val="0"/>
+</PROPERTIES>
+EOF
+HOME=$work ALSA_CONFIG_PATH=$work/alsa.conf "$app" >"$work/app.log" 2>&1 &
+pids+=($!)
+
+window=$(timeout 30 xdotool search --sync --onlyvisible --name "TORVIK" | head -1)
+sleep 5
+eval "$(xdotool getwindowgeometry --shell "$window")"   # X, Y, WIDTH, HEIGHT
+echo "window $window at $X,$Y, $WIDTH x $HEIGHT"
+shot() {
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$1$suffix.png"
+  echo "wrote $out/$1$suffix.png"
+}
+shot standalone-main
+
+# The editor fills the bottom of the window, centred; the settings tab is at (232, 12) in it.
+editorX=$((X + (WIDTH - 460 * scale) / 2))
+editorY=$((Y + HEIGHT - 368 * scale))
+xdotool mousemove $((editorX + 232 * scale)) $((editorY + 12 * scale)) click 1
+sleep 1
+xdotool mousemove $((X + 5)) $((Y + HEIGHT - 5))   # out of the way of the tube-set outlines
+sleep 1
+shot standalone-settings
+xdotool mousemove $((editorX + 232 * scale)) $((editorY + 12 * scale)) click 1
+sleep 2
+shot standalone-back
+grep -v '^$' "$work/app.log" | head -20 || true
