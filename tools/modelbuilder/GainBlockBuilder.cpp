@@ -6,6 +6,7 @@
 #include "tools/modelbuilder/PcaPosition.h"
 #include "tools/modelbuilder/PcaTraining.h"
 
+#include <algorithm>
 #include <random>
 
 namespace torvik::builder {
@@ -21,6 +22,7 @@ PCAModelFileF buildWith(const char* name, TubeFamily family, const std::vector<B
     group.positionCount = GainPot::kPositions;
     group.tableLength = static_cast<uint32_t>(tables[0].size());
     NetworkWeights previous;
+    double previousRms = 0.0;
     for (unsigned g = 0; g < GainPot::kPositions; ++g) {
         ExactBlock<Circuit> block;
         block.setTubeFamily(family);
@@ -38,8 +40,13 @@ PCAModelFileF buildWith(const char* name, TubeFamily family, const std::vector<B
         PositionReport report;
         report.block = name;
         report.position = g;
-        const TrainedPcaNet net = trainPcaNet(layout, samples, plan, previous, report);
+        // A warm start that ends clearly worse than the neighbour did is stuck in a poorer
+        // minimum than the circuit's change explains: then a fresh start gets its chance too.
+        TrainingPlan positionPlan = plan;
+        if (previousRms > 0.0) positionPlan.restartAboveRms = std::min(plan.restartAboveRms, 1.5 * previousRms);
+        const TrainedPcaNet net = trainPcaNet(layout, samples, positionPlan, previous, report);
         previous = net.weights;
+        previousRms = report.rmsNormalised;
         group.positions.push_back(pcaPositionRecord(layout, {net.record}, tables[g]));
         reports.push_back(report);
     }

@@ -40,7 +40,7 @@ TrainingPlan gainPlan(bool quick) {
     plan.hiddenSizes = {16};
     plan.maxTracePoints = quick ? 500 : 900;
     plan.fit.targetRms = 3e-4;
-    plan.fit.maxIterations = quick ? 150 : 300;
+    plan.fit.maxIterations = quick ? 150 : 1000;
     return plan;
 }
 

@@ -50,36 +50,56 @@ double sumSquares(const NetworkWeights& w, const FitData& d) {
     return s;
 }
 
-// Residuals and their Jacobian with respect to the packed parameters.
-void linearise(const NetworkWeights& w, const FitData& d, Eigen::MatrixXd& J, Eigen::VectorXd& r) {
+// The Gauss-Newton normal equations JᵀJ and Jᵀr of the residuals, with respect to the packed
+// parameters. The residuals of output o depend on the hidden layer and on o's own output weights
+// only, so each output's rows form their products in a block of their own; this is where a fit
+// spends its time.
+void normalEquations(const NetworkWeights& w, const FitData& d, Eigen::MatrixXd& JtJ, Eigen::VectorXd& Jtr) {
     const int n = w.inputs(), h = w.hidden(), q = w.outputs();
     const Eigen::Index N = d.inputs.rows();
-    J.setZero(N * q, parameterCount(w));
-    r.resize(N * q);
-    Eigen::VectorXd a(h), s(h), ds(h);
+    const int hiddenParams = h * (n + 1), outputParams = h + 1, width = hiddenParams + outputParams;
+    const int P = parameterCount(w);
+    JtJ.setZero(P, P);
+    Jtr.setZero(P);
+    Eigen::MatrixXd s(N, h), ds(N, h);
     for (Eigen::Index row = 0; row < N; ++row) {
-        const auto x = d.inputs.row(row);
-        a = w.W1 * x.transpose() + w.b1;
+        const Eigen::VectorXd a = w.W1 * d.inputs.row(row).transpose() + w.b1;
         for (int i = 0; i < h; ++i) {
             const double den = 1.0 + std::abs(a[i]);
-            s[i] = a[i] / den;
-            ds[i] = 1.0 / (den * den);
+            s(row, i) = a[i] / den;
+            ds(row, i) = 1.0 / (den * den);
         }
-        for (int o = 0; o < q; ++o) {
-            const Eigen::Index e = row * q + o;
-            const double y = w.W2.row(o).dot(s) + w.b2[o];
-            r[e] = d.residual(row, o, y);
-            if (r[e] == 0.0 && d.floors.size() && d.targets(row, o) <= d.floors[o]) continue;  // below the clamp
+    }
+    Eigen::MatrixXd A(N, width), block(width, width);
+    Eigen::VectorXd r(N);
+    for (int o = 0; o < q; ++o) {
+        for (Eigen::Index row = 0; row < N; ++row) {
+            const double y = w.W2.row(o).dot(s.row(row)) + w.b2[o];
+            r[row] = d.residual(row, o, y);
+            if (r[row] == 0.0 && d.floors.size() && d.targets(row, o) <= d.floors[o]) {  // below the clamp
+                A.row(row).setZero();
+                continue;
+            }
             int k = 0;
             for (int i = 0; i < h; ++i) {
-                const double g = w.W2(o, i) * ds[i];
-                for (int j = 0; j < n; ++j) J(e, k++) = g * x[j];
-                J(e, k++) = g;
+                const double g = w.W2(o, i) * ds(row, i);
+                for (int j = 0; j < n; ++j) A(row, k++) = g * d.inputs(row, j);
+                A(row, k++) = g;
             }
-            k += o * (h + 1);
-            for (int i = 0; i < h; ++i) J(e, k++) = s[i];
-            J(e, k) = 1.0;
+            for (int i = 0; i < h; ++i) A(row, k++) = s(row, i);
+            A(row, k) = 1.0;
         }
+        block.setZero();
+        block.selfadjointView<Eigen::Lower>().rankUpdate(A.transpose());
+        block.triangularView<Eigen::StrictlyUpper>() = block.transpose();
+        const Eigen::VectorXd g = A.transpose() * r;
+        const int at = hiddenParams + o * outputParams;
+        JtJ.topLeftCorner(hiddenParams, hiddenParams) += block.topLeftCorner(hiddenParams, hiddenParams);
+        JtJ.block(0, at, hiddenParams, outputParams) = block.topRightCorner(hiddenParams, outputParams);
+        JtJ.block(at, 0, outputParams, hiddenParams) = block.bottomLeftCorner(outputParams, hiddenParams);
+        JtJ.block(at, at, outputParams, outputParams) = block.bottomRightCorner(outputParams, outputParams);
+        Jtr.head(hiddenParams) += g.head(hiddenParams);
+        Jtr.segment(at, outputParams) = g.tail(outputParams);
     }
 }
 
@@ -152,13 +172,11 @@ FitResult fitNetwork(const FitData& data, NetworkWeights start, const FitOptions
     const double count = double(data.targets.size());
     double cost = sumSquares(w, data);
     double lambda = 1e-3;
-    Eigen::MatrixXd J;
-    Eigen::VectorXd r;
+    Eigen::MatrixXd JtJ;
+    Eigen::VectorXd g;
     int it = 0;
     for (; it < options.maxIterations && std::sqrt(cost / count) > options.targetRms; ++it) {
-        linearise(w, data, J, r);
-        const Eigen::MatrixXd JtJ = J.transpose() * J;
-        const Eigen::VectorXd g = J.transpose() * r;
+        normalEquations(w, data, JtJ, g);
         const Eigen::VectorXd p = pack(w);
         bool improved = false;
         for (int attempt = 0; attempt < 12 && !improved; ++attempt) {
