@@ -28,6 +28,20 @@ light_source { <-90, 160, -120> rgb <0.55, 0.52, 0.50> area_light <20, 0, 0>, <0
 light_source { <120, 90, 140> rgb <0.20, 0.24, 0.32> }
 light_source { <0, 30, -200> rgb 0.06 shadowless }
 
+// Two tall soft boxes out of view, front left and right, seen only as long highlights on the glass.
+#macro SoftBox(X, Brightness)
+  box {
+    <-1, -1, -0.1>, <1, 1, 0.1>
+    scale <10, 45, 1>
+    rotate 35 * y * (X < 0 ? 1 : -1)
+    translate <X, 55, -55>
+    texture { pigment { rgb 1 } finish { ambient 0 diffuse 0 emission Brightness } }
+    no_image no_shadow
+  }
+#end
+SoftBox(-95, 0.42)
+SoftBox(95, 0.18)
+
 // Glowing parts also light their surroundings (the surface, the glass, the socket).
 #macro WarmLight(X)
   light_source {
