@@ -89,6 +89,14 @@ const juce::String TorvikPreampAudioProcessor::getParameterText(int index) {
 
 bool TorvikPreampAudioProcessor::isParameterAutomatable(int) const { return true; }
 
+juce::String TorvikPreampAudioProcessor::getParameterID(int index) {
+    return isParameterIndex(index) ? juce::String(parameterInfo(index).key) : juce::String();
+}
+
+float TorvikPreampAudioProcessor::getParameterDefaultValue(int index) {
+    return index >= kInput && index <= kOutput ? 0.5f : 0.0f;
+}
+
 void TorvikPreampAudioProcessor::setParameter(int index, float hostValue) {
     const std::lock_guard<std::recursive_mutex> control(controlMutex_);
     const std::optional<float> v = internalFromHost(index, hostValue);

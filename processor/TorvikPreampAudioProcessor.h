@@ -65,6 +65,12 @@ public:
     const juce::String getParameterText(int index) override;
     void setParameter(int index, float hostValue) override;
     bool isParameterAutomatable(int index) const override;
+    // Stable identifiers for hosts that name parameters (LV2 property URIs, VST3 parameter ids):
+    // the state document's keys. JUCE's default, the index as text, makes every LV2 parameter
+    // the same property ("0" to "9" all become "_" in the plug-in's description).
+    juce::String getParameterID(int index) override;
+    // The built-in default bank's values: 0.5 for the levels, Gain and tone, 0 for the rest.
+    float getParameterDefaultValue(int index) override;
 
     int getNumPrograms() override;
     int getCurrentProgram() override;

@@ -10,6 +10,7 @@ packages=(
   juce-modules-source libflac-dev libvorbis-dev libogg-dev libpng-dev libjpeg-dev
   libasound2-dev libfreetype-dev libfontconfig-dev
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
+  fst-dev ardour
 )
 missing=()
 for p in "${packages[@]}"; do

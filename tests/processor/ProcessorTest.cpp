@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 
 namespace torvik {
 namespace {
@@ -173,6 +174,26 @@ struct RoutineCase {
     bool stereoSelected;
     int factor;
 };
+
+// Hosts that name parameters (LV2 properties, VST3 ids) get ten distinct names that can stand in
+// a plug-in description; the default a host resets to is the built-in bank's value.
+TEST(Processor, ParameterIdsAndDefaultsForHosts) {
+    auto p = makeProcessor();
+    std::set<juce::String> ids;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const juce::String id = p->getParameterID(i);
+        EXPECT_TRUE(id.isNotEmpty() && juce::CharacterFunctions::isLetter(id[0]) && id.containsOnly("abcdefghijklmnopqrstuvwxyz"))
+            << id;
+        ids.insert(id);
+        const float hostDefault = p->getParameterDefaultValue(i);
+        EXPECT_GE(hostDefault, 0.0f);
+        EXPECT_LE(hostDefault, 1.0f);
+        for (int program = 0; program < kProgramCount; ++program)
+            EXPECT_EQ(internalFromHost(i, hostDefault), p->programValue(program, i)) << "parameter " << i;
+    }
+    EXPECT_EQ(ids.size(), 10u);
+    EXPECT_EQ(p->getParameterID(kParameterCount), juce::String());
+}
 
 TEST(Processor, RoutineSelection) {
     const RoutineCase cases[] = {
