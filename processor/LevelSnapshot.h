@@ -24,14 +24,10 @@ public:
 
     // Audio thread only.
     void publish(const RunningStatistics& statistics) {
-        const std::uint32_t s = sequence_.load(std::memory_order_relaxed);
-        sequence_.store(s + 1, std::memory_order_relaxed);  // odd: a write is in progress
-        std::atomic_thread_fence(std::memory_order_release);
-        inverseLength_.store(statistics.inverseLength, std::memory_order_relaxed);
-        sum_.store(statistics.sum, std::memory_order_relaxed);
-        sumOfSquares_.store(statistics.sumOfSquares, std::memory_order_relaxed);
-        sequence_.store(s + 2, std::memory_order_release);
+        publish(statistics.inverseLength, statistics.sum, statistics.sumOfSquares);
     }
+    // No current at all: the preamp is not running (silenced or bypassed).
+    void publishSilence() { publish(1.0 / RunningStatistics::kLength, 0.0, 0.0); }
 
     // Any thread. Returns false, and leaves `levels` alone, if no consistent copy was seen.
     bool read(BlockLevels& levels) const {
@@ -50,6 +46,16 @@ public:
     }
 
 private:
+    void publish(double inverseLength, double sum, double sumOfSquares) {
+        const std::uint32_t s = sequence_.load(std::memory_order_relaxed);
+        sequence_.store(s + 1, std::memory_order_relaxed);  // odd: a write is in progress
+        std::atomic_thread_fence(std::memory_order_release);
+        inverseLength_.store(inverseLength, std::memory_order_relaxed);
+        sum_.store(sum, std::memory_order_relaxed);
+        sumOfSquares_.store(sumOfSquares, std::memory_order_relaxed);
+        sequence_.store(s + 2, std::memory_order_release);
+    }
+
     std::atomic<std::uint32_t> sequence_{0};
     std::atomic<double> inverseLength_{1.0 / RunningStatistics::kLength};
     std::atomic<double> sum_{0.0};

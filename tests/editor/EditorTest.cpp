@@ -335,6 +335,33 @@ TEST_F(EditorTest, GlowMeasuresTheSecondChainOnlyInStereo) {
     EXPECT_EQ(slider("tubeView").getValue(), stepFor(24)) << "stereo: the louder chain";
 }
 
+// While nothing passes through the preamp (model files missing for the rate, or bypassed) the
+// valves go cold instead of keeping the last level.
+TEST_F(EditorTest, GlowGoesDarkWhileThePreampIsNotRunning) {
+    juce::Slider& view = slider("tubeView");
+    const auto glowing = [&] {
+        setStatistics(p->chain(0), 0.002, 0.00061);
+        play(0.0, 512);
+        editor->timerCallback();
+        return view.getValue() > 0.0;
+    };
+    ASSERT_TRUE(glowing());
+    p->prepareToPlay(22050.0, 512);  // the fixture models have no block 3 file for 22.05 kHz
+    ASSERT_FALSE(p->modelsReady());
+    play(0.0, 512);
+    editor->timerCallback();
+    EXPECT_EQ(view.getValue(), 0.0) << "silenced";
+
+    p->prepareToPlay(44100.0, 512);
+    ASSERT_TRUE(p->modelsReady());
+    ASSERT_TRUE(glowing());
+    juce::AudioBuffer<float> buffer(2, 512);
+    juce::MidiBuffer midi;
+    p->processBlockBypassed(buffer, midi);
+    editor->timerCallback();
+    EXPECT_EQ(view.getValue(), 0.0) << "bypassed";
+}
+
 TEST_F(EditorTest, OpensAndClosesRepeatedly) {
     for (int round = 0; round < 3; ++round) {
         editor.reset();

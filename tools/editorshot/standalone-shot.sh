@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
 # Screenshots of the standalone application on a virtual X server, with a plucked 110 Hz note at
 # its input: the main page with the valves glowing, then the settings page after a click on its
-# tab, then the main page again after a second click.
+# tab, a few settings changed by clicks, then the main page again after a second click on the tab.
 #   standalone-shot.sh STANDALONE OUT_DIR [SCALE]
-# SCALE 2 runs the X server at 192 dpi, which the framework turns into a display scale of 2.
+# SCALE 2 sets GNOME's window scaling factor to 2 (a GSettings key file in the app's own HOME),
+# which the framework reads through gsettings; the X server runs at the matching dpi too.
 # ALSA capture reads the note from a FIFO that a small writer fills in real time (so the audio
 # thread runs at the pace of a sound card); playback is discarded. The application runs with its
 # own HOME, so its settings (input not muted) touch nothing else.
-# Needs xvfb, xdotool, imagemagick and python3 (apt).
+# Needs xvfb, xdotool, x11-utils, imagemagick and python3 (apt).
 set -euo pipefail
 app=$(realpath "$1")
 out=$(realpath -m "$2")
 scale=${3:-1}
 mkdir -p "$out"
-for tool in Xvfb xdotool import python3; do
-  command -v "$tool" >/dev/null || { echo "needs $tool (apt-get install xvfb xdotool imagemagick python3)" >&2; exit 1; }
+for tool in Xvfb xdotool xprop import python3; do
+  command -v "$tool" >/dev/null || { echo "needs $tool (apt-get install xvfb xdotool x11-utils imagemagick python3)" >&2; exit 1; }
 done
 suffix=""
 [ "$scale" = 1 ] || suffix="-x$scale"
@@ -29,10 +30,13 @@ cleanup() {
 trap cleanup EXIT
 
 display=":$((60 + $$ % 300))"
-Xvfb "$display" -screen 0 1400x1000x24 -dpi $((96 * scale)) -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 1400x1000x24 -dpi $((96 * scale)) -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+# There is no window manager: publish the work area one would, or the framework never looks at the
+# display's scale.
+xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 0, 1400, 1000"
 
 # The input: 16-bit stereo at 44.1 kHz through a FIFO; ALSA's plug converts to what the app asks.
 mkfifo "$work/input.fifo"
@@ -84,7 +88,9 @@ cat >"$work/.config/TORVIK Preamp v1.settings" <<'EOF'
   <VALUE name="shouldMuteInput" val="0"/>
 </PROPERTIES>
 EOF
-HOME=$work ALSA_CONFIG_PATH=$work/alsa.conf "$app" >"$work/app.log" 2>&1 &
+mkdir -p "$work/.config/glib-2.0/settings"
+printf '[org/gnome/desktop/interface]\nscaling-factor=uint32 %s\n' "$scale" >"$work/.config/glib-2.0/settings/keyfile"
+HOME=$work GSETTINGS_BACKEND=keyfile ALSA_CONFIG_PATH=$work/alsa.conf "$app" >"$work/app.log" 2>&1 &
 pids+=($!)
 
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "TORVIK" | head -1)
@@ -105,6 +111,15 @@ sleep 1
 xdotool mousemove $((X + 5)) $((Y + HEIGHT - 5))   # out of the way of the tube-set outlines
 sleep 1
 shot standalone-settings
+# Settings at work: oversampling X2, a click at three quarters of the gain bar, stereo. (The quick
+# model set has the fresh tubes only, and block 3 for 44.1 to 96 kHz.)
+click() { xdotool mousemove $((editorX + $1 * scale)) $((editorY + $2 * scale)) click 1; sleep 1; }
+click 243 301
+click 283 143
+click 438 15
+xdotool mousemove $((X + 5)) $((Y + HEIGHT - 5))
+sleep 1
+shot standalone-settings-changed
 xdotool mousemove $((editorX + 232 * scale)) $((editorY + 12 * scale)) click 1
 sleep 2
 shot standalone-back
