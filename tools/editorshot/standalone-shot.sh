@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the standalone application on a virtual X server, with a plucked 110 Hz note at
-# its input: the main page with the valves glowing, then the settings page after a click on its
-# tab, a few settings changed by clicks, then the main page again after a second click on the tab.
+# its input: the main page with the valves glowing (standalone-main.png), the settings page after
+# a click on its tab and a few settings changed by clicks (standalone-settings.png), and the main
+# page again after a second click on the tab (standalone-back.png).
 #   standalone-shot.sh STANDALONE OUT_DIR [SCALE]
 # SCALE 2 sets GNOME's window scaling factor to 2 (a GSettings key file in the app's own HOME),
 # which the framework reads through gsettings; the X server runs at the matching dpi too.
@@ -110,7 +111,6 @@ xdotool mousemove $((editorX + 232 * scale)) $((editorY + 12 * scale)) click 1
 sleep 1
 xdotool mousemove $((X + 5)) $((Y + HEIGHT - 5))   # out of the way of the tube-set outlines
 sleep 1
-shot standalone-settings
 # Settings at work: oversampling X2, a click at three quarters of the gain bar, stereo. (The quick
 # model set has the fresh tubes only, and block 3 for 44.1 to 96 kHz.)
 click() { xdotool mousemove $((editorX + $1 * scale)) $((editorY + $2 * scale)) click 1; sleep 1; }
@@ -119,7 +119,7 @@ click 283 143
 click 438 15
 xdotool mousemove $((X + 5)) $((Y + HEIGHT - 5))
 sleep 1
-shot standalone-settings-changed
+shot standalone-settings
 xdotool mousemove $((editorX + 232 * scale)) $((editorY + 12 * scale)) click 1
 sleep 2
 shot standalone-back
