@@ -92,7 +92,8 @@ EOF
 mkdir -p "$work/.config/glib-2.0/settings"
 printf '[org/gnome/desktop/interface]\nscaling-factor=uint32 %s\n' "$scale" >"$work/.config/glib-2.0/settings/keyfile"
 HOME=$work GSETTINGS_BACKEND=keyfile ALSA_CONFIG_PATH=$work/alsa.conf "$app" >"$work/app.log" 2>&1 &
-pids+=($!)
+appPid=$!
+pids+=($appPid)
 
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "TORVIK" | head -1)
 sleep 5
@@ -123,4 +124,11 @@ shot standalone-settings
 xdotool mousemove $((editorX + 232 * scale)) $((editorY + 12 * scale)) click 1
 sleep 2
 shot standalone-back
-grep -v '^$' "$work/app.log" | head -20 || true
+
+# Quit through the window's close button, as a user would, so that the application ends normally
+# (and a sanitizer build reports what it found); its output follows.
+xdotool mousemove $((X + WIDTH - 17 * scale)) $((Y + 14 * scale)) click 1
+for _ in $(seq 100); do kill -0 "$appPid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$appPid" 2>/dev/null; then echo "the application did not quit by its close button"; else
+  wait "$appPid" && echo "the application quit normally" || echo "the application quit with status $?"; fi
+grep -v '^$' "$work/app.log" | head -40 || true
