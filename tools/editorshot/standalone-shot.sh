@@ -56,27 +56,30 @@ pcm.!default {
   capture.pcm { type plug slave { pcm "torvik_input_file" format S16_LE rate 44100 channels 2 } }
 }
 EOF
+# The application opens and closes the input while it looks at its devices: the writer opens the
+# FIFO again each time its reader goes away.
 python3 - "$work/input.fifo" <<'EOF' &
 import math, struct, sys, time
 rate, block = 44100, 1024
 start, n = time.time(), 0
-with open(sys.argv[1], 'wb', buffering=0) as out:
-    while True:
-        data = bytearray()
-        for j in range(block):
-            t = (n + j) / rate
-            env = math.exp(-4.0 * (t % 0.5))
-            v = math.sin(2 * math.pi * 110 * t) + 0.5 * math.sin(2 * math.pi * 220 * t) + 0.25 * math.sin(2 * math.pi * 330 * t)
-            s = int(0.9 / 1.75 * 32767 * env * v)
-            data += struct.pack('<hh', s, s)
-        try:
-            out.write(data)
-        except BrokenPipeError:
-            break
-        n += block
-        ahead = n / rate - (time.time() - start)
-        if ahead > 0.05:
-            time.sleep(ahead - 0.05)
+while True:
+    try:
+        with open(sys.argv[1], 'wb', buffering=0) as out:
+            while True:
+                data = bytearray()
+                for j in range(block):
+                    t = (n + j) / rate
+                    env = math.exp(-4.0 * (t % 0.5))
+                    v = math.sin(2 * math.pi * 110 * t) + 0.5 * math.sin(2 * math.pi * 220 * t) + 0.25 * math.sin(2 * math.pi * 330 * t)
+                    s = int(0.9 / 1.75 * 32767 * env * v)
+                    data += struct.pack('<hh', s, s)
+                out.write(data)
+                n += block
+                ahead = n / rate - (time.time() - start)
+                if ahead > 0.05:
+                    time.sleep(ahead - 0.05)
+    except BrokenPipeError:
+        pass
 EOF
 pids+=($!)
 
@@ -95,7 +98,8 @@ HOME=$work GSETTINGS_BACKEND=keyfile ALSA_CONFIG_PATH=$work/alsa.conf "$app" >"$
 appPid=$!
 pids+=($appPid)
 
-window=$(timeout 30 xdotool search --sync --onlyvisible --name "TORVIK" | head -1)
+window=$(timeout 180 xdotool search --sync --onlyvisible --name "TORVIK" 2>/dev/null | head -1)
+[ -n "$window" ] || { echo "no window appeared"; cat "$work/app.log"; exit 1; }
 sleep 5
 eval "$(xdotool getwindowgeometry --shell "$window")"   # X, Y, WIDTH, HEIGHT
 echo "window $window at $X,$Y, $WIDTH x $HEIGHT"
@@ -131,4 +135,4 @@ xdotool mousemove $((X + WIDTH - 17 * scale)) $((Y + 14 * scale)) click 1
 for _ in $(seq 100); do kill -0 "$appPid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$appPid" 2>/dev/null; then echo "the application did not quit by its close button"; else
   wait "$appPid" && echo "the application quit normally" || echo "the application quit with status $?"; fi
-grep -v '^$' "$work/app.log" | head -40 || true
+grep -v -e '^$' -e '^ERROR: X returned' "$work/app.log" | tail -60 || true
