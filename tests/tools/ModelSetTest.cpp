@@ -1,10 +1,13 @@
 // Every file of the generated model data set passes the blocks' own checks and gives each block
 // a position.
 #include "model/ModelChain.h"
+#include "model/ModelFileNames.h"
+#include "model/PotLaws.h"
 #include "tools/modelbuilder/Fidelity.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <dirent.h>
 #include <memory>
@@ -47,6 +50,29 @@ TEST(ModelSet, EveryFileLoadsIntoItsBlock) {
     EXPECT_EQ(chain->b2().positionCount(), 17u);
     EXPECT_EQ(chain->b4().positionCount(), 3375u);
     EXPECT_TRUE(chain->isReady());
+}
+
+// Put at rest (as after a load or a rate change), the network chain stays there: the files'
+// resting points are its own, not only close to the exact circuit's, so nothing settles out as
+// a thump at the output.
+TEST(ModelSet, ANetworkChainAtRestMakesNoSound) {
+    const std::string dir = TORVIK_MODEL_SET_DIR;
+    for (long rate : {44100L, 48000L, 96000L})
+        for (unsigned gain : {0u, 8u, 16u}) {
+            auto chain = std::make_unique<ModelChain>();
+            ASSERT_TRUE(chain->b1().loadModel(modelFilePath(dir, TubeFamily::Fresh, 1)).ok);
+            ASSERT_TRUE(chain->b2().loadModel(modelFilePath(dir, TubeFamily::Fresh, 2)).ok);
+            ASSERT_TRUE(chain->b3().loadModel(modelFilePath(dir, TubeFamily::Fresh, 3, rate)).ok);
+            ASSERT_TRUE(chain->b4().loadModel(modelFilePath(dir, TubeFamily::Fresh, 4)).ok);
+            chain->setSampleRate(double(rate));
+            chain->b1().setGainPosition(gain);
+            chain->b2().setGainPosition(gain);
+            chain->b3().applyPosition();
+            chain->b4().setTonePosition(TonePots::index(7, 7, 7));
+            double loudest = 0.0;
+            for (int n = 0; n < 4000; ++n) loudest = std::max(loudest, std::abs(chain->processSample(0.0)));
+            EXPECT_LT(loudest, 1e-6) << "volts out at " << rate << " Hz, gain " << gain;
+        }
 }
 
 // The fidelity measurement can run any blocks exactly in place of their networks: with none by

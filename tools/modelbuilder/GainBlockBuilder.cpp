@@ -32,11 +32,11 @@ PCAModelFileF buildWith(const char* name, TubeFamily family, const std::vector<B
         const PcaLayout layout = choosePcaLayout(traces[g], reaches);
         PcaSamples samples = solvePcaSamples(block, traces[g], plan, plan.seed + g);
         std::array<double, 4> restP, restI;
-        if (restingPoint(tables[g], 44100.0, restP, restI)) {
-            block.setRunningRate(44100.0);
+        if (restingPoint(tables[g], plan.rates.front(), restP, restI)) {
+            block.setRunningRate(plan.rates.front());
             addRestingCloud(block, traces[g], restP, restI, int(samples.p.size() / 4), 0.05, plan.seed + 100 + g, samples);
         }
-        appendRestingPoint(samples, tables[g], 44100.0, int(samples.p.size() / 20));
+        appendRestingPoint(samples, tables[g], plan.rates.front(), int(samples.p.size() / 20));
         PositionReport report;
         report.block = name;
         report.position = g;
