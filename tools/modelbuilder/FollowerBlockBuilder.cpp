@@ -5,8 +5,27 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 namespace torvik::builder {
+namespace {
+
+// Box edges on the first feature at its quantiles, except that none lies within 5 % of the
+// feature's span of the resting point: networks of neighbouring boxes differ a little at their
+// common edge, and a block resting on one would switch between them for ever.
+std::vector<double> boxEdges(const std::vector<double>& sortedFeature, std::size_t boxes, double rest) {
+    std::vector<double> edges;
+    const double margin = 0.05 * (sortedFeature.back() - sortedFeature.front());
+    for (std::size_t b = 1; b < boxes; ++b) {
+        double edge = sortedFeature[sortedFeature.size() * b / boxes];
+        if (std::abs(edge - rest) < margin) edge = edge < rest ? rest - margin : rest + margin;
+        edges.push_back(edge);
+    }
+    std::sort(edges.begin(), edges.end());
+    return edges;
+}
+
+} // namespace
 
 PCAModelFileF buildFollowerBlock(TubeFamily family, double rate, const BlockTrace<4>& trace,
                                  const std::vector<double>& table, const TrainingPlan& basePlan,
@@ -28,6 +47,13 @@ PCAModelFileF buildFollowerBlock(TubeFamily family, double rate, const BlockTrac
         return std::vector<double>(f.col(0).data(), f.col(0).data() + f.rows());
     }();
     std::sort(feature0.begin(), feature0.end());
+    // Where the block rests, on the first feature: no box edge may lie there.
+    double restFeature = NAN;
+    {
+        PcaSamples rest;
+        appendRestingPoint(rest, table, rate, 1);
+        if (!rest.p.empty()) restFeature = pcaFeatures(layout, rest)(0, 0);
+    }
 
     std::vector<PCAModelNet> best;
     std::vector<NetworkWeights> bestWeights;
@@ -38,10 +64,11 @@ PCAModelFileF buildFollowerBlock(TubeFamily family, double rate, const BlockTrac
         std::vector<NetworkWeights> weights;
         double worst = 0.0;
         PositionReport worstReport;
+        const std::vector<double> edges = boxEdges(feature0, boxes, restFeature);
         for (std::size_t b = 0; b < boxes; ++b) {
             std::vector<float> lo(1, -FLT_MAX), hi(1, FLT_MAX);
-            if (b > 0) lo[0] = static_cast<float>(feature0[feature0.size() * b / boxes]);
-            if (b + 1 < boxes) hi[0] = static_cast<float>(feature0[feature0.size() * (b + 1) / boxes]);
+            if (b > 0) lo[0] = static_cast<float>(edges[b - 1]);
+            if (b + 1 < boxes) hi[0] = static_cast<float>(edges[b]);
             PositionReport r;
             const NetworkWeights start = warm.size() == boxes ? warm[b] : NetworkWeights{};
             TrainedPcaNet net = trainPcaNet(layout, samples, plan, start, r, lo, hi);

@@ -175,17 +175,23 @@ bool buildFamily(TubeFamily family, const BuildSettings& s, FamilyReport& report
 
     // 6. The resting points the plug-in starts from: the network chain's own.
     std::string problem;
-    if (!settleOperatingTables(s.outputFolder, family, rates, s.threads, problem)) {
+    int unsettled = 0;
+    if (!settleOperatingTables(s.outputFolder, family, rates, s.threads, problem, unsettled)) {
         std::fprintf(stderr, "torvik-modelbuilder: %s\n", problem.c_str());
         return false;
     }
+    report.unsettledRestingPoints = unsettled;
+    if (unsettled > 0)
+        std::fprintf(stderr, "torvik-modelbuilder: warning: %d resting points kept the exact circuit's (%s)\n",
+                     unsettled, problem.c_str());
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return true;
 }
 
 void writeReport(const std::string& path, const FamilyReport& report) {
     std::ofstream out(path);
-    out << "# block position hidden networks features outputs rms_normalised rms_amps... max_amps...\n";
+    out << "# resting points left at the exact circuit's (not the network chain's): " << report.unsettledRestingPoints
+        << "\n# block position hidden networks features outputs rms_normalised rms_amps... max_amps...\n";
     for (const PositionReport& p : report.positions) {
         out << p.block << ' ' << p.position << ' ' << p.hidden << ' ' << p.networks << ' ' << p.features << " \""
             << p.outputs << "\" " << p.rmsNormalised;

@@ -23,6 +23,7 @@ struct FamilyReport {
     std::vector<PositionReport> positions;
     std::vector<std::string> files;
     double seconds = 0.0;
+    int unsettledRestingPoints = 0;  // table entries left at the exact circuit's resting point
 };
 
 // Derives every model file of one tube family from the circuit and writes it to the output folder.

@@ -19,12 +19,20 @@ namespace {
 // coupled through a capacitor, so it rests within microvolts of the same value at every setting.
 constexpr unsigned kReferenceGain = 8;
 
+template <class Block>
+void record(const Block& b, typename Block::Point& out) {
+    for (int k = 0; k < Block::V; ++k) out.p[k] = b.p[k];
+    for (int k = 0; k < Block::I; ++k) out.i[k] = b.i[k];
+    for (int k = 0; k < Block::S; ++k) out.x[k] = b.x[k];
+    out.y = b.y[0];
+}
+
 // Starts a block from the held point of its present position and rate, then finds by Newton's
 // method the state x with step(x) = x for the input held at u. The currents of the step before
 // enter a block's step (a block away from its file's rate iterates on them), so they are carried
 // along until they settle too.
 template <class Block>
-bool settle(Block& b, double u, typename Block::Point& out) {
+bool settleByNewton(Block& b, double u, typename Block::Point& out) {
     constexpr int S = Block::S;
     using VecX = Eigen::Matrix<double, S, 1>;
     const auto& held = b.heldOperatingPoint();
@@ -47,23 +55,55 @@ bool settle(Block& b, double u, typename Block::Point& out) {
         if (!f.allFinite()) return false;
         if (f.cwiseAbs().maxCoeff() <= 1e-12 * scale && currentChange <= 1e-10 * (1e-6 + stepped.cwiseAbs().maxCoeff())) {
             stepFrom(x);
-            for (int k = 0; k < Block::V; ++k) out.p[k] = b.p[k];
-            for (int k = 0; k < Block::I; ++k) out.i[k] = b.i[k];
+            record(b, out);
             for (int k = 0; k < S; ++k) out.x[k] = x[k];
-            out.y = b.y[0];
             return true;
         }
+        // Difference steps in proportion to each state (some rest near zero on a tiny scale).
         Eigen::Matrix<double, S, S> J;
         for (int k = 0; k < S; ++k) {
             VecX moved = x;
-            const double h = 1e-7 * (1.0 + std::abs(x[k]));
+            const double h = 1e-7 * (std::abs(x[k]) + 1e-6 * x.cwiseAbs().maxCoeff() + 1e-12);
             moved[k] += h;
             J.col(k) = ((stepFrom(moved) - moved) - f) / h;
         }
-        x -= J.partialPivLu().solve(f);
+        const VecX full = J.partialPivLu().solve(f);
+        // Halved while it makes the residual worse (a step across the edge of a network's box).
+        double fraction = 1.0;
+        for (int halving = 0; halving < 12; ++halving, fraction *= 0.5) {
+            const VecX trial = x - fraction * full;
+            if ((stepFrom(trial) - trial).cwiseAbs().maxCoeff() < f.cwiseAbs().maxCoeff()) break;
+        }
+        x -= fraction * full;
         base = stepped;
     }
     return false;
+}
+
+// Where Newton's method cannot go (a block with several networks resting close to the edge of
+// one's box sees a step that jumps there), the block is simply run from its held point with the
+// input held, for two seconds at its rate, as the plug-in would run it.
+template <class Block>
+bool settleByRunning(Block& b, double u, typename Block::Point& out) {
+    const auto& held = b.heldOperatingPoint();
+    for (int k = 0; k < Block::S; ++k) b.x[k] = held.x[k];
+    for (int k = 0; k < Block::I; ++k) b.i[k] = held.i[k];
+    const long steps = long(2.0 * b.sampleRate());
+    for (long n = 0; n < steps; ++n) {
+        b.u[0] = u;
+        b.step();
+    }
+    const auto before = b.x;
+    b.u[0] = u;
+    b.step();
+    record(b, out);
+    const double scale = 1.0 + before.cwiseAbs().maxCoeff();
+    return b.x.allFinite() && (b.x - before).cwiseAbs().maxCoeff() <= 1e-9 * scale;
+}
+
+template <class Block>
+bool settle(Block& b, double u, typename Block::Point& out) {
+    return settleByNewton(b, u, out) || settleByRunning(b, u, out);
 }
 
 // Overwrites the entry for `rate` in an operating-point table (rate, p, i, x per entry).
@@ -111,7 +151,11 @@ std::string describe(const char* block, unsigned position, long rate) {
 } // namespace
 
 bool settleOperatingTables(const std::string& folder, TubeFamily family, const std::vector<long>& rates, int threads,
-                           std::string& problem) {
+                           std::string& problem, int& unsettled) {
+    unsettled = 0;
+    auto keepExact = [&](const std::string& what) {
+        if (unsettled++ == 0) problem = what;
+    };
     const std::string tag = tubeFamilyTag(family);
     const std::string path1 = modelFilePath(folder, family, 1), path2 = modelFilePath(folder, family, 2);
     auto b1 = std::make_unique<FastBlock1>();
@@ -134,10 +178,10 @@ bool settleOperatingTables(const std::string& folder, TubeFamily family, const s
                 b1->setGainPosition(g);
                 b2->setSampleRate(rate);
                 b2->setGainPosition(g);
-                if (!settle(*b1, 0.0, op1)) return problem = describe("block 1", g, rates[r]), false;
-                if (!settle(*b2, op1.y, op2)) return problem = describe("block 2", g, rates[r]), false;
-                writeEntry(f1.groups[0].positions[g].table, rate, op1);
-                writeEntry(f2.groups[0].positions[g].table, rate, op2);
+                if (settle(*b1, 0.0, op1)) writeEntry(f1.groups[0].positions[g].table, rate, op1);
+                else keepExact(describe("block 1", g, rates[r]));
+                if (settle(*b2, op1.y, op2)) writeEntry(f2.groups[0].positions[g].table, rate, op2);
+                else keepExact(describe("block 2", g, rates[r]));
                 if (g == kReferenceGain) block3Input[r] = op2.y;
             }
             progress.advance();
@@ -155,9 +199,12 @@ bool settleOperatingTables(const std::string& folder, TubeFamily family, const s
         b3->setSampleRate(double(rates[r]));
         b3->applyPosition();
         FastBlock3::Point op;
-        if (!settle(*b3, block3Input[r], op)) return problem = describe("block 3", 0, rates[r]), false;
-        writeEntry(f3.groups[0].positions[0].table, double(rates[r]), op);
-        if (!write(f3, path, problem)) return false;
+        if (settle(*b3, block3Input[r], op)) {
+            writeEntry(f3.groups[0].positions[0].table, double(rates[r]), op);
+            if (!write(f3, path, problem)) return false;
+        } else {
+            keepExact(describe("block 3", 0, rates[r]));
+        }
         block4Input[r] = op.y;
     }
 
@@ -167,7 +214,8 @@ bool settleOperatingTables(const std::string& folder, TubeFamily family, const s
     if (!read(f4, path4, problem)) return false;
     const unsigned tones = unsigned(f4.groups[0].positions.size());
     const int parts = std::max(1, threads);
-    std::vector<std::string> problems(parts);
+    std::vector<std::string> problems(parts), unsettledHere(parts);
+    std::vector<int> unsettledCount(parts, 0);
     {
         Progress progress(tag + ": resting points 4", long(tones));
         parallelFor(parts, parts, [&](int part) {
@@ -178,11 +226,11 @@ bool settleOperatingTables(const std::string& folder, TubeFamily family, const s
                     b4->setSampleRate(double(rates[r]));
                     b4->setTonePosition(t);
                     FastBlock4::Point op;
-                    if (!settle(*b4, block4Input[r], op)) {
-                        problems[part] = describe("block 4", t, rates[r]);
-                        return;
+                    if (settle(*b4, block4Input[r], op)) {
+                        writeEntry(f4.groups[0].positions[t].table, double(rates[r]), op);
+                    } else if (unsettledCount[part]++ == 0) {
+                        unsettledHere[part] = describe("block 4", t, rates[r]);
                     }
-                    writeEntry(f4.groups[0].positions[t].table, double(rates[r]), op);
                 }
                 progress.advance();
             }
@@ -190,6 +238,11 @@ bool settleOperatingTables(const std::string& folder, TubeFamily family, const s
     }
     for (const std::string& p : problems)
         if (!p.empty()) return problem = p, false;
+    for (int part = 0; part < parts; ++part)
+        if (unsettledCount[part] > 0) {
+            if (unsettled == 0) problem = unsettledHere[part];
+            unsettled += unsettledCount[part];
+        }
     return write(f4, path4, problem);
 }
 
