@@ -30,9 +30,13 @@ void TorvikPreampAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, 
     const juce::ScopedNoDenormals noDenormals;
     const int n = buffer.getNumSamples();
     if (n <= 0) return;
-    if (modelsReady_) (this->*processRoutine)(buffer, n);
-    else
+    if (modelsReady_) {
+        (this->*processRoutine)(buffer, n);
+        for (int c = 0; c < 2; ++c) levels_[c].publish(chains[c].b4().statistics);
+    } else {
         for (int ch = 0; ch < std::min(getTotalNumInputChannels(), buffer.getNumChannels()); ++ch) buffer.clear(ch, 0, n);
+        for (LevelSnapshot& levels : levels_) levels.publishSilence();  // cold valves while nothing passes
+    }
     for (int ch = getTotalNumInputChannels(); ch < std::min(getTotalNumOutputChannels(), buffer.getNumChannels()); ++ch)
         buffer.clear(ch, 0, n);
 }
@@ -41,6 +45,7 @@ void TorvikPreampAudioProcessor::processBlockBypassed(juce::AudioBuffer<float>& 
     const int n = buffer.getNumSamples();
     const int ins = std::min(getTotalNumInputChannels(), buffer.getNumChannels());
     for (int ch = 0; ch < ins; ++ch) bypassDelay_.process(buffer.getWritePointer(ch), n, ch);
+    for (LevelSnapshot& levels : levels_) levels.publishSilence();
     for (int ch = ins; ch < std::min(getTotalNumOutputChannels(), buffer.getNumChannels()); ++ch) buffer.clear(ch, 0, n);
 }
 

@@ -54,10 +54,6 @@ bool TorvikPreampAudioProcessor::acceptsMidi() const { return false; }
 bool TorvikPreampAudioProcessor::producesMidi() const { return false; }
 bool TorvikPreampAudioProcessor::hasEditor() const { return true; }
 
-juce::AudioProcessorEditor* TorvikPreampAudioProcessor::createEditor() {
-    return new juce::GenericAudioProcessorEditor(*this);
-}
-
 const juce::String TorvikPreampAudioProcessor::getInputChannelName(int channelIndex) const {
     return juce::String(channelIndex + 1);
 }
@@ -237,6 +233,11 @@ void TorvikPreampAudioProcessor::setStateInformation(const void* data, int size)
     }
     setCurrentProgram(currentProgram.load());
     broadcastChange();
+}
+
+bool TorvikPreampAudioProcessor::readBlockLevels(int chainIndex, BlockLevels& levels) const {
+    if (chainIndex < 0 || chainIndex > 1) return false;
+    return levels_[chainIndex].read(levels);
 }
 
 std::vector<std::string> TorvikPreampAudioProcessor::modelProblems() const {

@@ -3,6 +3,7 @@
 #include "model/ModelChain.h"
 #include "model/TubeFamily.h"
 #include "processor/BypassDelay.h"
+#include "processor/LevelSnapshot.h"
 #include "processor/ProcessorEvents.h"
 #include "processor/ProgramRecord.h"
 #include "processor/StateDocument.h"
@@ -48,6 +49,8 @@ public:
     bool acceptsMidi() const override;
     bool producesMidi() const override;
     bool hasEditor() const override;
+    // Defined by the editor library (editor/CreateEditor.cpp), which every binary with this
+    // processor links.
     juce::AudioProcessorEditor* createEditor() override;
 
     // The host's index-based parameter and channel interface.
@@ -93,6 +96,10 @@ public:
     // Why files of the current configuration were refused (empty when modelsReady()).
     std::vector<std::string> modelProblems() const;
     ModelChain& chain(int index) { return chains[index]; }
+    // Block 4's level statistics of a chain as the last audio block left them; for the editor's
+    // glow, readable from any thread without holding up the audio thread. False, with `levels`
+    // untouched, if the audio thread was publishing all the while (the caller keeps its last copy).
+    bool readBlockLevels(int chainIndex, BlockLevels& levels) const;
 
 private:
     using Routine = void (TorvikPreampAudioProcessor::*)(juce::AudioBuffer<float>&, int);
@@ -141,6 +148,7 @@ private:
     std::array<std::array<std::string, 4>, 2> loadProblems_;  // per chain and block; empty = taken
     bool modelsReady_ = false;
     BypassDelay bypassDelay_;
+    std::array<LevelSnapshot, 2> levels_;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(TorvikPreampAudioProcessor)
 };

@@ -47,8 +47,10 @@ TEST(ProcessorConcurrency, ChangesRaceTheAudioThread) {
                 sink += p->getParameterText(index).length();
             }
             sink += p->getProgramName(p->getCurrentProgram()).length();
-            const juce::ScopedLock lock(p->getCallbackLock());
-            sink += p->chain(0).b4().statistics.sum + p->chain(1).b4().statistics.sumOfSquares;
+            // the editor's glow: block 4's levels as the audio thread published them, without a lock
+            BlockLevels levels;
+            for (int c = 0; c < 2; ++c)
+                if (p->readBlockLevels(c, levels)) sink += levels.inverseLength * levels.sum + levels.sumOfSquares;
         }
         (void)sink;
     });
