@@ -55,9 +55,9 @@ TrainingPlan gainPlan(int block, bool quick) {
 TrainingPlan followerPlan(bool quick) {
     TrainingPlan plan;
     plan.maxTracePoints = quick ? 800 : 1500;
-    plan.hiddenSizes = {6, 8, 12};
-    plan.fit.targetRms = 2e-4;
-    plan.fit.maxIterations = quick ? 80 : 200;
+    plan.hiddenSizes = {8, 12, 16};
+    plan.fit.targetRms = 1e-4;
+    plan.fit.maxIterations = quick ? 80 : 500;
     return plan;
 }
 
