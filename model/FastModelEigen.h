@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/LoadResult.h"
+#include "model/NodalMatrices.h"
 #include "model/ModelFileNames.h"
 #include "model/OperatingPoint.h"
 #include "model/PotKind.h"
@@ -9,6 +10,7 @@
 #include "modeldata/ModelFileF.h"
 #include "modeldata/NetworkSet.h"
 #include "modeldata/NeuralNet.h"
+#include "modeldata/PackedNet.h"
 #include "modeldata/PCAModelFileF.h"
 
 #include <algorithm>
@@ -40,7 +42,10 @@ public:
     static_assert(!kPca || V == 4, "projected features are formed from four candidate values");
     static_assert(kPca || (V == 2 && I == 2), "the plain file's networks take two inputs and give two outputs");
 
-    FastModelEigen() : file_(std::make_unique<File>()) {}
+    FastModelEigen() : file_(std::make_shared<File>()) {}
+
+    // Tests run both kernels on one processor.
+    void useKernel(const PackedNetKernel& kernel) { kernel_ = &kernel; }
 
     // Reads a model data file and builds its networks. A file that cannot be opened, is cut
     // short or does not fit this block is refused and the block keeps what it had. After a
@@ -54,13 +59,16 @@ public:
         if constexpr (kPca) problem = checkPcaModelFile(*candidate, kTableEntryLength);
         else problem = checkStdModelFile(*candidate, kTableEntryLength);
         if (!problem.empty()) return LoadResult::refused(path + ": " + problem);
-        std::vector<NeuralNet> nets = buildNetworks(*candidate, outputMask());
-        if (nets.empty()) return LoadResult::refused(path + ": no usable networks");
-        file_ = std::move(candidate);
-        nets_ = std::move(nets);
-        networksLoaded_ = true;
-        runSelected_ = false;
+        std::shared_ptr<const PackedNetworkSet> nets = PackedNetworkSet::pack(*candidate, buildNetworks(*candidate, outputMask()));
+        if (nets->empty()) return LoadResult::refused(path + ": no usable networks");
+        adopt(std::shared_ptr<const File>(std::move(candidate)), std::move(nets));
         return LoadResult::accepted();
+    }
+
+    // Takes the model another block of the same kind loaded (read-only, so both keep one copy).
+    // As after a load, a position must be applied before the next step.
+    void shareModelOf(const FastModelEigen& other) {
+        if (other.networksLoaded_) adopt(other.file_, other.nets_);
     }
 
     void setSampleRate(double r) {
@@ -113,8 +121,10 @@ public:
     unsigned positionCount() const { return recordCount(); }
     const Point& heldOperatingPoint() const { return held_; }
     const File& modelFile() const { return *file_; }
-    const std::vector<NeuralNet>& networks() const { return nets_; }
-    const NeuralNet* lastUsedNetwork() const { return lastUsed_; }
+    std::size_t networkCount() const { return nets_->size(); }
+    const PackedNetworkSet& networks() const { return *nets_; }
+    bool sharesModelWith(const FastModelEigen& other) const { return nets_ == other.nets_; }
+    unsigned lastUsedNetwork() const { return lastUsed_; }
     const PositionData& positionData() const { return positionData_; }
 
 protected:
@@ -143,51 +153,105 @@ protected:
         if (!std::isfinite(this->y[0])) this->y[0] = 0.0;
     }
 
-    // A file shared by every rate answers for the port impedances K₀ of kSharedFileRate: with
-    // v = p + K·i = (p + (K − K₀)·i) + K₀·i, its network wants p + (K − K₀)·i, whose i is the
-    // answer itself. The currents of the sample before start a short fixed-point iteration.
+    void adopt(std::shared_ptr<const File> file, std::shared_ptr<const PackedNetworkSet> nets) {
+        file_ = std::move(file);
+        nets_ = std::move(nets);
+        networksLoaded_ = true;
+        runSelected_ = false;
+    }
+
+    // A file shared by every rate answers for the port impedances K0 of kSharedFileRate: with
+    // v = p + K i = (p + (K - K0) i) + K0 i, its network N wants p + (K - K0) i, whose i is the
+    // answer itself. One Newton step on i = N(p + dK i) from the currents of the sample before,
+    // with the network's own derivative, solves it: (1 - J dK) i = N(x0) - J dK i_prev.
     static constexpr bool kSharedAcrossRates = Model::kPot != PotKind::None;
-    static constexpr int kPortShiftPasses = 3;
 
     void updatePortShift() {
         if constexpr (kSharedAcrossRates) {
             const double rate = this->sampleRate();
             shifting_ = rate != kSharedFileRate && std::isfinite(rate);
-            portShiftPasses_ = rate < 2.0 * kSharedFileRate ? 3 : 2;
-            if (!shifting_) {
-                portShift_.setZero();
-                return;
-            }
-            this->setRunningRate(kSharedFileRate);
-            portShift_ = -this->K;
-            this->setRunningRate(rate);
-            portShift_ += this->K;
+            if (!shifting_) return;
+            NodalMatrices shared;
+            buildNodalMatrices(this->netlist(), kSharedFileRate, shared);
+            portShift_ = this->K - shared.K;
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c) shift4x4_[r * 4 + c] = r < V && c < I ? portShift_(r, c) : 0.0;
+            updateShiftWeights();
         }
     }
 
-    void evaluateNetworks(const double* inputs, double* currents) {
-        if constexpr (kPca) {
-            projectFeatures(positionData_, inputs, features_);
-            if constexpr (G == 1) evaluateBipolar(nets_[run_.start], features_, currents);
-            else selectNetwork(&nets_[run_.start], run_.length, lastUsed_, features_, currents);
+    void updateShiftWeights() {
+        if (shifting_ && runSelected_) fillCurrentShiftWeights((*nets_)[run_.start], shift4x4_, shiftWeights_.data());
+    }
+
+    const PackedNet& chooseNetwork(const double* inputs) {
+        if constexpr (kPca && G == 0) {
+            if (run_.length > 1) {
+                projectFeatures(positionData_, inputs, features_);
+                const PackedNetworkSet& nets = *nets_;
+                for (unsigned r = run_.start; r < run_.start + run_.length; ++r)
+                    if (nets[r].boxContains(features_)) {
+                        lastUsed_ = r;
+                        break;
+                    }
+            }
+            return (*nets_)[lastUsed_];
         } else {
-            evaluateUnipolar(nets_[run_.start], inputs, currents);
+            return (*nets_)[run_.start];
         }
     }
 
     void computeCurrents() {
         double* currents = this->i.data();
+        double x[4] = {};
+        for (int r = 0; r < V; ++r) x[r] = this->p[r];
         if (!kSharedAcrossRates || !shifting_) {
-            evaluateNetworks(this->p.data(), currents);
+            double slots[4] = {};
+            for (int c = 0; c < I; ++c) slots[c] = currents[c];
+            kernel_->evaluate(chooseNetwork(x), x, slots);
+            for (int c = 0; c < I; ++c) currents[c] = slots[c];
             return;
         }
-        for (int pass = 0; pass < portShiftPasses_; ++pass) {
-            for (int r = 0; r < V; ++r) {
-                double shift = 0.0;
-                for (int c = 0; c < I; ++c) shift += portShift_(r, c) * currents[c];
-                shiftedP_[r] = this->p[r] + shift;
+        double previous[4] = {}, slots[4] = {};
+        for (int c = 0; c < I; ++c) previous[c] = slots[c] = currents[c];
+        for (int r = 0; r < V; ++r)
+            for (int c = 0; c < I; ++c) x[r] += portShift_(r, c) * previous[c];
+        double jk[16];
+        kernel_->evaluateWithCurrentJacobian((*nets_)[run_.start], x, slots, shiftWeights_.data(), jk);
+        newtonStep(jk, previous, slots, currents);
+    }
+
+    // Solves (1 - jk) i = n0 - jk i_prev by elimination with partial pivoting; a system that
+    // cannot be solved keeps the network's value at the predicted point.
+    static void newtonStep(const double* jk, const double* previous, const double* n0, double* currents) {
+        double a[I][I + 1];
+        for (int r = 0; r < I; ++r) {
+            double rhs = n0[r];
+            for (int c = 0; c < I; ++c) {
+                a[r][c] = (r == c ? 1.0 : 0.0) - jk[r * 4 + c];
+                rhs -= jk[r * 4 + c] * previous[c];
             }
-            evaluateNetworks(shiftedP_, currents);
+            a[r][I] = rhs;
+        }
+        for (int col = 0; col < I; ++col) {
+            int pivot = col;
+            for (int r = col + 1; r < I; ++r)
+                if (std::abs(a[r][col]) > std::abs(a[pivot][col])) pivot = r;
+            if (!(std::abs(a[pivot][col]) > 1e-12)) {
+                for (int c = 0; c < I; ++c) currents[c] = n0[c];
+                return;
+            }
+            if (pivot != col)
+                for (int c = 0; c <= I; ++c) std::swap(a[col][c], a[pivot][c]);
+            for (int r = col + 1; r < I; ++r) {
+                const double f = a[r][col] / a[col][col];
+                for (int c = col; c <= I; ++c) a[r][c] -= f * a[col][c];
+            }
+        }
+        for (int r = I - 1; r >= 0; --r) {
+            double v = a[r][I];
+            for (int c = r + 1; c < I; ++c) v -= a[r][c] * currents[c];
+            currents[r] = v / a[r][r];
         }
     }
 
@@ -199,7 +263,7 @@ protected:
         positionSelected_ = true;
         position_ = k;
         run_ = runOfPosition(*file_, k);
-        lastUsed_ = &nets_[run_.start];
+        lastUsed_ = run_.start;
         runSelected_ = true;
         this->setPotSections(k);
         this->rebuildMatrices();
@@ -246,17 +310,18 @@ protected:
         else return stdOutputMask_;
     }
 
-    std::unique_ptr<File> file_;
-    std::vector<NeuralNet> nets_;
+    std::shared_ptr<const File> file_;
+    std::shared_ptr<const PackedNetworkSet> nets_ = std::make_shared<PackedNetworkSet>();
+    const PackedNetKernel* kernel_ = &activePackedNetKernel();
+    double shift4x4_[16] = {};
+    std::vector<double> shiftWeights_ = std::vector<double>(64 * 16);
     PositionData positionData_;
     uint8_t stdOutputMask_[2] = {1, 1};
     NetworkRun run_;
-    NeuralNet* lastUsed_ = nullptr;
+    unsigned lastUsed_ = 0;
     double features_[4] = {};
     Eigen::Matrix<double, V, I> portShift_ = Eigen::Matrix<double, V, I>::Zero();
-    double shiftedP_[V] = {};
     bool shifting_ = false;
-    int portShiftPasses_ = 3;
     Point held_;
     unsigned position_ = 0;
     bool networksLoaded_ = false;
