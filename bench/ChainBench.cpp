@@ -8,7 +8,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
 #include <cstdlib>
 #include <memory>
 
@@ -83,25 +87,48 @@ void BM_NetworkChainStepSynthetic(benchmark::State& state) {
 }
 BENCHMARK(BM_NetworkChainStepSynthetic);
 
+// The running rates of the model set in TORVIK_MODELS: every rate block 3 has a file for.
+std::vector<long> modelSetRates() {
+    std::vector<long> rates;
+    const char* dir = std::getenv("TORVIK_MODELS");
+    if (!dir) return {44100};
+    std::string prefix = modelFileName(TubeFamily::Fresh, 3, 0);
+    prefix.resize(prefix.size() - 2);  // without ".0"
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix + ".", 0) == 0) rates.push_back(std::atol(name.c_str() + prefix.size() + 1));
+    }
+    std::sort(rates.begin(), rates.end());
+    return rates.empty() ? std::vector<long>{44100} : rates;
+}
+
 void BM_NetworkChainStepModelSet(benchmark::State& state) {
     const char* dir = std::getenv("TORVIK_MODELS");
     if (!dir) {
         state.SkipWithError("set TORVIK_MODELS to a model folder to measure a real model set");
         return;
     }
+    const long rate = state.range(0);
     auto chain = std::make_unique<ModelChain>();
     chain->b1().loadModel(modelFilePath(dir, TubeFamily::Fresh, 1));
     chain->b2().loadModel(modelFilePath(dir, TubeFamily::Fresh, 2));
-    chain->b3().loadModel(modelFilePath(dir, TubeFamily::Fresh, 3, 44100));
+    chain->b3().loadModel(modelFilePath(dir, TubeFamily::Fresh, 3, rate));
     chain->b4().loadModel(modelFilePath(dir, TubeFamily::Fresh, 4));
+    chain->setSampleRate(double(rate));
     chain->b1().setGainPosition(8);
     chain->b2().setGainPosition(8);
     chain->b3().applyPosition();
     chain->b4().setTonePosition(1687);
     runNetworkChain(state, *chain);
 }
-BENCHMARK(BM_NetworkChainStepModelSet);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    for (long rate : modelSetRates())
+        benchmark::RegisterBenchmark("BM_NetworkChainStepModelSet", BM_NetworkChainStepModelSet)->Arg(rate);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

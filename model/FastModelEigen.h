@@ -215,44 +215,46 @@ protected:
         double previous[4] = {}, slots[4] = {};
         for (int c = 0; c < I; ++c) previous[c] = slots[c] = currents[c];
         for (int r = 0; r < V; ++r)
-            for (int c = 0; c < I; ++c) x[r] += portShift_(r, c) * previous[c];
+            for (int c = 0; c < I; ++c) x[r] += shift4x4_[r * 4 + c] * previous[c];
+        const PackedNet& net = (*nets_)[run_.start];
         double jk[16];
-        kernel_->evaluateWithCurrentJacobian((*nets_)[run_.start], x, slots, shiftWeights_.data(), jk);
-        newtonStep(jk, previous, slots, currents);
+        kernel_->evaluateWithCurrentJacobian(net, x, slots, shiftWeights_.data(), jk);
+        // (1 - jk) y = n0 - jk y_prev over the produced currents; the others stay where they are.
+        const int q = static_cast<int>(net.outputs);
+        double a[4][5];
+        for (int t = 0; t < q; ++t) {
+            double rhs = slots[net.slot[t]];
+            for (int u = 0; u < q; ++u) {
+                a[t][u] = (t == u ? 1.0 : 0.0) - jk[4 * t + u];
+                rhs -= jk[4 * t + u] * previous[net.slot[u]];
+            }
+            a[t][q] = rhs;
+        }
+        double y[4];
+        if (!solveSmall(a, q, y)) {
+            for (int c = 0; c < I; ++c) currents[c] = slots[c];
+            return;
+        }
+        for (int t = 0; t < q; ++t) currents[net.slot[t]] = y[t];
     }
 
-    // Solves (1 - jk) i = n0 - jk i_prev by elimination with partial pivoting; a system that
-    // cannot be solved keeps the network's value at the predicted point.
-    static void newtonStep(const double* jk, const double* previous, const double* n0, double* currents) {
-        double a[I][I + 1];
-        for (int r = 0; r < I; ++r) {
-            double rhs = n0[r];
-            for (int c = 0; c < I; ++c) {
-                a[r][c] = (r == c ? 1.0 : 0.0) - jk[r * 4 + c];
-                rhs -= jk[r * 4 + c] * previous[c];
-            }
-            a[r][I] = rhs;
-        }
-        for (int col = 0; col < I; ++col) {
-            int pivot = col;
-            for (int r = col + 1; r < I; ++r)
-                if (std::abs(a[r][col]) > std::abs(a[pivot][col])) pivot = r;
-            if (!(std::abs(a[pivot][col]) > 1e-12)) {
-                for (int c = 0; c < I; ++c) currents[c] = n0[c];
-                return;
-            }
-            if (pivot != col)
-                for (int c = 0; c <= I; ++c) std::swap(a[col][c], a[pivot][c]);
-            for (int r = col + 1; r < I; ++r) {
-                const double f = a[r][col] / a[col][col];
-                for (int c = col; c <= I; ++c) a[r][c] -= f * a[col][c];
+    // Gaussian elimination without pivoting on an augmented q x (q + 1) system near the identity
+    // (the port correction is a small change); false when a pivot comes near zero.
+    static bool solveSmall(double (&a)[4][5], int q, double* y) {
+        for (int col = 0; col < q; ++col) {
+            if (!(std::abs(a[col][col]) > 1e-3)) return false;
+            const double inverse = 1.0 / a[col][col];
+            for (int r = col + 1; r < q; ++r) {
+                const double f = a[r][col] * inverse;
+                for (int c = col + 1; c <= q; ++c) a[r][c] -= f * a[col][c];
             }
         }
-        for (int r = I - 1; r >= 0; --r) {
-            double v = a[r][I];
-            for (int c = r + 1; c < I; ++c) v -= a[r][c] * currents[c];
-            currents[r] = v / a[r][r];
+        for (int r = q - 1; r >= 0; --r) {
+            double v = a[r][q];
+            for (int c = r + 1; c < q; ++c) v -= a[r][c] * y[c];
+            y[r] = v / a[r][r];
         }
+        return true;
     }
 
     void changePosition(unsigned k) {

@@ -64,6 +64,31 @@ public:
         return s4.y[0];
     }
 
+    // n samples in place through blocks 1 to 4, with the same results as processSample on each.
+    // The blocks are skewed by one sample: in pass t block 4 takes the sample block 3 gave in pass
+    // t - 1, block 3 that of block 2, and so on, so the four steps of a pass do not wait on each
+    // other and the processor overlaps them.
+    void process(double* samples, int n) {
+        if (!isReady()) {
+            for (int k = 0; k < n; ++k) samples[k] = 0.0;
+            return;
+        }
+        for (int t = 0; t < n + 3; ++t) pass(samples, t, n);
+    }
+
+    // Two chains (the two channels) at once: their passes interleave.
+    static void processPair(ModelChain& a, double* sa, ModelChain& b, double* sb, int n) {
+        if (!a.isReady() || !b.isReady()) {
+            a.process(sa, n);
+            b.process(sb, n);
+            return;
+        }
+        for (int t = 0; t < n + 3; ++t) {
+            a.pass(sa, t, n);
+            b.pass(sb, t, n);
+        }
+    }
+
     // Resampling filters for running at L times the host rate, one pair per factor. A pair keeps
     // its history while another factor is in use.
     Interpolator<2> interpolator2;
@@ -90,6 +115,33 @@ public:
         else if constexpr (L == 4) return decimator4;
         else if constexpr (L == 8) return decimator8;
         else return decimator16;
+    }
+
+private:
+    // Pass t: block 4 finishes sample t - 3 (written back), block 1 starts sample t. Later blocks
+    // go first, so each reads its predecessor's output of the pass before.
+    void pass(double* samples, int t, int n) {
+        FastBlock1& s1 = b1();
+        FastBlock2& s2 = b2();
+        FastBlock3& s3 = b3();
+        FastBlock4& s4 = b4();
+        if (t >= 3) {
+            s4.u[0] = s3.y[0];
+            s4.step();
+            samples[t - 3] = s4.y[0];
+        }
+        if (t >= 2 && t - 2 < n) {
+            s3.u[0] = s2.y[0];
+            s3.step();
+        }
+        if (t >= 1 && t - 1 < n) {
+            s2.u[0] = s1.y[0];
+            s2.step();
+        }
+        if (t < n) {
+            s1.u[0] = samples[t];
+            s1.step();
+        }
     }
 };
 

@@ -75,9 +75,10 @@ private:
     static std::shared_ptr<const PackedNetworkSet> packAll(const File& file, const std::vector<NeuralNet>& records);
 };
 
-// Per-network weights of the hidden layer against a change of the port currents: row-major
-// groups x [kOutputs currents x kLanes], shift[g][c][lane] = sum_r W[neuron][r] * K(r, c).
-// Sized for the largest network of a set; filled by fillCurrentShiftWeights.
+// Per-network weights of the hidden layer against a change of the currents the network produces:
+// groups x [kOutputs x kLanes], m[g][t][lane] = sum_r W[neuron][r] * shift(r, slot of output t),
+// with shift the row-major 4 x 4 change of port impedances. Room for 64 groups suffices for any
+// network a file can hold.
 void fillCurrentShiftWeights(const PackedNet& net, const double* portShiftRowMajor4x4, double* shiftWeights);
 
 // The evaluation routines, one set per instruction set.
@@ -85,8 +86,9 @@ struct PackedNetKernel {
     const char* name;
     // Writes the produced slots; the others keep their values.
     void (*evaluate)(const PackedNet& net, const double* x, double* slots);
-    // The same, and d(slots)/d(port currents) through the shift weights: jk, row-major 4 x 4, rows
-    // of slots the network does not produce (or whose output sits at its clamp) are zero.
+    // The same, and the derivatives of the produced outputs with respect to the produced currents
+    // through the shift weights: jk[4 t + u] = d output t / d current of output u; the row of an
+    // output held at its clamp is zero.
     void (*evaluateWithCurrentJacobian)(const PackedNet& net, const double* x, double* slots,
                                         const double* shiftWeights, double* jk);
 };

@@ -131,11 +131,12 @@ void fillCurrentShiftWeights(const PackedNet& net, const double* shift, double* 
     for (uint32_t g = 0; g < net.groups; ++g) {
         const double* w = net.hidden + g * PackedNet::kHiddenGroupStride;
         double* m = shiftWeights + g * kOutputs * kLanes;
-        for (int c = 0; c < kOutputs; ++c)
+        for (int t = 0; t < kOutputs; ++t)
             for (int lane = 0; lane < kLanes; ++lane) {
                 double s = 0.0;
-                for (int r = 0; r < kInputs; ++r) s += w[r * kLanes + lane] * shift[r * kOutputs + c];
-                m[c * kLanes + lane] = s;
+                if (uint32_t(t) < net.outputs)
+                    for (int r = 0; r < kInputs; ++r) s += w[r * kLanes + lane] * shift[r * kOutputs + net.slot[t]];
+                m[t * kLanes + lane] = s;
             }
     }
 }

@@ -2,26 +2,39 @@
 // Each is a straight loop; the configuration was resolved when the routine was selected.
 #include "processor/TorvikPreampAudioProcessor.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace torvik {
 
 namespace {
 
-// One host sample through a chain at L times the host rate.
+// Host samples (times the input gain) into the chain's running rate.
 template <int L>
-inline double processOversampled(ModelChain& chain, double u) {
-    Interpolator<L>& up = chain.interpolator<L>();
-    Decimator<L>& down = chain.decimator<L>();
-    up.push(u);
-    for (int phase = 0; phase < L; ++phase) down.push(chain.processSample(up.nextPhase()));
-    return down.output();
+inline void toRunningRate(ModelChain& chain, const float* in, double gain, int m, double* work) {
+    if constexpr (L == 1) {
+        for (int j = 0; j < m; ++j) work[j] = static_cast<double>(in[j]) * gain;
+    } else {
+        Interpolator<L>& up = chain.interpolator<L>();
+        for (int j = 0; j < m; ++j) {
+            up.push(static_cast<double>(in[j]) * gain);
+            for (int phase = 0; phase < L; ++phase) work[j * L + phase] = up.nextPhase();
+        }
+    }
 }
 
+// The chain's output back to host samples, times the output gain.
 template <int L>
-inline double chainStep(ModelChain& chain, double u) {
-    if constexpr (L == 1) return chain.processSample(u);
-    else return processOversampled<L>(chain, u);
+inline void toHostRate(ModelChain& chain, const double* work, double gain, int m, float* out) {
+    if constexpr (L == 1) {
+        for (int j = 0; j < m; ++j) out[j] = static_cast<float>(work[j] * gain);
+    } else {
+        Decimator<L>& down = chain.decimator<L>();
+        for (int j = 0; j < m; ++j) {
+            for (int phase = 0; phase < L; ++phase) down.push(work[j * L + phase]);
+            out[j] = static_cast<float>(down.output() * gain);
+        }
+    }
 }
 
 } // namespace
@@ -55,9 +68,12 @@ template <int L>
 void TorvikPreampAudioProcessor::processMono(juce::AudioBuffer<float>& buffer, int n) {
     float* samples = buffer.getWritePointer(0);
     ModelChain& chain = chains[0];
-    for (int j = 0; j < n; ++j) {
-        const double in = static_cast<double>(samples[j]) * inputGain.load(std::memory_order_relaxed);
-        samples[j] = static_cast<float>(chainStep<L>(chain, in) * outputGain.load(std::memory_order_relaxed));
+    double* work = work_[0].data();
+    for (int start = 0; start < n; start += kWorkHostSamples) {
+        const int m = std::min(kWorkHostSamples, n - start);
+        toRunningRate<L>(chain, samples + start, inputGain.load(std::memory_order_relaxed), m, work);
+        chain.process(work, m * L);
+        toHostRate<L>(chain, work, outputGain.load(std::memory_order_relaxed), m, samples + start);
     }
     if (getTotalNumInputChannels() >= 2 && buffer.getNumChannels() >= 2)
         std::memcpy(buffer.getWritePointer(1), samples, sizeof(float) * static_cast<std::size_t>(n));
@@ -68,13 +84,15 @@ void TorvikPreampAudioProcessor::processStereo(juce::AudioBuffer<float>& buffer,
     if (buffer.getNumChannels() < 2) return processMono<L>(buffer, n);
     float* left = buffer.getWritePointer(0);
     float* right = buffer.getWritePointer(1);
-    ModelChain& chainL = chains[0];
-    ModelChain& chainR = chains[1];
-    for (int j = 0; j < n; ++j) {
-        const double inL = static_cast<double>(left[j]) * inputGain.load(std::memory_order_relaxed);
-        left[j] = static_cast<float>(chainStep<L>(chainL, inL) * outputGain.load(std::memory_order_relaxed));
-        const double inR = static_cast<double>(right[j]) * inputGain.load(std::memory_order_relaxed);
-        right[j] = static_cast<float>(chainStep<L>(chainR, inR) * outputGain.load(std::memory_order_relaxed));
+    for (int start = 0; start < n; start += kWorkHostSamples) {
+        const int m = std::min(kWorkHostSamples, n - start);
+        const double in = inputGain.load(std::memory_order_relaxed);
+        toRunningRate<L>(chains[0], left + start, in, m, work_[0].data());
+        toRunningRate<L>(chains[1], right + start, in, m, work_[1].data());
+        ModelChain::processPair(chains[0], work_[0].data(), chains[1], work_[1].data(), m * L);
+        const double out = outputGain.load(std::memory_order_relaxed);
+        toHostRate<L>(chains[0], work_[0].data(), out, m, left + start);
+        toHostRate<L>(chains[1], work_[1].data(), out, m, right + start);
     }
 }
 

@@ -134,6 +134,9 @@ private:
     std::unique_ptr<ProgramBank> programs;
     std::atomic<int> currentProgram{0};
     std::array<ModelChain, 2> chains;
+    // Each channel's samples at the running rate, a run of host samples at a time.
+    static constexpr int kWorkHostSamples = 64;
+    std::array<std::array<double, kWorkHostSamples * 16>, 2> work_{};
     int sampleRate = 44100;
     int oversamplingFactor = 1;
     bool stereoSelected = false;
