@@ -65,30 +65,24 @@ protected:
 
     // p = D·x + E·u
     void computePreVoltages() {
-        double z[NX];
-        for (int k = 0; k < S; ++k) z[k] = x[k];
-        for (int k = 0; k < U; ++k) z[S + k] = u[k];
-        for (int r = 0; r < V; ++r) p[r] = deRows_.rowTimes(r, z);
+        p.noalias() = DE.template leftCols<S>() * x;
+        p.noalias() += DE.template rightCols<U>() * u;
     }
 
     // x' = A·x + B·u + C·i from the old state, then y = Do·x' + Eo·u + Fo·i.
     void advanceStateAndOutput() {
-        double z[NA];
-        for (int k = 0; k < S; ++k) z[k] = x[k];
-        for (int k = 0; k < U; ++k) z[S + k] = u[k];
-        for (int k = 0; k < I; ++k) z[S + U + k] = i[k];
-        for (int r = 0; r < S; ++r) x[r] = abcRows_.rowTimes(r, z);
-        for (int k = 0; k < S; ++k) z[k] = x[k];
-        for (int r = 0; r < Y; ++r) y[r] = outRows_.rowTimes(r, z);
+        VecX next = ABC.template leftCols<S>() * x;
+        next.noalias() += ABC.template middleCols<U>(S) * u;
+        next.noalias() += ABC.template rightCols<I>() * i;
+        x = next;
+        computeOutput();
     }
 
     // The output row applied to the present state (used after a restore).
     void computeOutput() {
-        double z[NA];
-        for (int k = 0; k < S; ++k) z[k] = x[k];
-        for (int k = 0; k < U; ++k) z[S + k] = u[k];
-        for (int k = 0; k < I; ++k) z[S + U + k] = i[k];
-        for (int r = 0; r < Y; ++r) y[r] = outRows_.rowTimes(r, z);
+        y.noalias() = Out.template leftCols<S>() * x;
+        y.noalias() += Out.template middleCols<U>(S) * u;
+        y.noalias() += Out.template rightCols<I>() * i;
     }
 
 private:

@@ -238,9 +238,40 @@ protected:
         for (int t = 0; t < q; ++t) currents[net.slot[t]] = y[t];
     }
 
-    // Gaussian elimination without pivoting on an augmented q x (q + 1) system near the identity
-    // (the port correction is a small change); false when a pivot comes near zero.
+    // Solves the augmented q x (q + 1) system by Cramer's rule (one division) up to q = 3, by
+    // elimination beyond; false when it is near singular (the correction is a small change, so
+    // the system is near the identity).
     static bool solveSmall(double (&a)[4][5], int q, double* y) {
+        switch (q) {
+        case 1: {
+            if (!(std::abs(a[0][0]) > 1e-3)) return false;
+            y[0] = a[0][1] / a[0][0];
+            return true;
+        }
+        case 2: {
+            const double det = a[0][0] * a[1][1] - a[0][1] * a[1][0];
+            if (!(std::abs(det) > 1e-3)) return false;
+            const double inverse = 1.0 / det;
+            y[0] = (a[0][2] * a[1][1] - a[0][1] * a[1][2]) * inverse;
+            y[1] = (a[0][0] * a[1][2] - a[1][0] * a[0][2]) * inverse;
+            return true;
+        }
+        case 3: {
+            const double c00 = a[1][1] * a[2][2] - a[1][2] * a[2][1];
+            const double c01 = a[1][2] * a[2][0] - a[1][0] * a[2][2];
+            const double c02 = a[1][0] * a[2][1] - a[1][1] * a[2][0];
+            const double det = a[0][0] * c00 + a[0][1] * c01 + a[0][2] * c02;
+            if (!(std::abs(det) > 1e-3)) return false;
+            const double inverse = 1.0 / det;
+            const double r0 = a[0][3], r1 = a[1][3], r2 = a[2][3];
+            y[0] = (r0 * c00 + r1 * (a[0][2] * a[2][1] - a[0][1] * a[2][2]) + r2 * (a[0][1] * a[1][2] - a[0][2] * a[1][1])) * inverse;
+            y[1] = (r0 * c01 + r1 * (a[0][0] * a[2][2] - a[0][2] * a[2][0]) + r2 * (a[0][2] * a[1][0] - a[0][0] * a[1][2])) * inverse;
+            y[2] = (r0 * c02 + r1 * (a[0][1] * a[2][0] - a[0][0] * a[2][1]) + r2 * (a[0][0] * a[1][1] - a[0][1] * a[1][0])) * inverse;
+            return true;
+        }
+        default:
+            break;
+        }
         for (int col = 0; col < q; ++col) {
             if (!(std::abs(a[col][col]) > 1e-3)) return false;
             const double inverse = 1.0 / a[col][col];
