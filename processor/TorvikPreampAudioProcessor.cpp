@@ -258,15 +258,25 @@ void TorvikPreampAudioProcessor::selectProcessRoutine() {
     setLatencySamples(latency);
 }
 
+// The second chain shares the first chain's read-only networks when both want the same file.
 void TorvikPreampAudioProcessor::loadBlock(int chainIndex, int block, const std::string& path) {
     ModelChain& chain = chains[chainIndex];
+    const bool share = chainIndex == 1 && firstChainPaths_[block - 1] == path && loadProblems_[0][block - 1].empty();
+    auto take = [&](auto& target, auto& first) {
+        if (share) {
+            target.shareModelOf(first);
+            return LoadResult::accepted();
+        }
+        return target.loadModel(path);
+    };
     LoadResult result;
     switch (block) {
-    case 1: result = chain.b1().loadModel(path); break;
-    case 2: result = chain.b2().loadModel(path); break;
-    case 3: result = chain.b3().loadModel(path); break;
-    default: result = chain.b4().loadModel(path); break;
+    case 1: result = take(chain.b1(), chains[0].b1()); break;
+    case 2: result = take(chain.b2(), chains[0].b2()); break;
+    case 3: result = take(chain.b3(), chains[0].b3()); break;
+    default: result = take(chain.b4(), chains[0].b4()); break;
     }
+    if (chainIndex == 0) firstChainPaths_[block - 1] = result.ok ? path : std::string();
     loadProblems_[chainIndex][block - 1] = result.ok ? std::string() : result.message;
     if (events_) events_->modelLoaded(chainIndex, block, path, result.ok);
 }

@@ -149,6 +149,7 @@ private:
     std::recursive_mutex controlMutex_;   // parameter, program and state changes
     mutable std::mutex namesMutex_;       // program names; held for nothing else
     std::array<std::array<std::string, 4>, 2> loadProblems_;  // per chain and block; empty = taken
+    std::array<std::string, 4> firstChainPaths_;               // the file each block of chain 0 holds
     bool modelsReady_ = false;
     BypassDelay bypassDelay_;
     std::array<LevelSnapshot, 2> levels_;

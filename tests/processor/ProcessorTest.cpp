@@ -59,6 +59,11 @@ TEST(Processor, ConstructionAppliesProgramZeroOfTheDefaultBank) {
         EXPECT_TRUE(p.chain(c).isReady());
         EXPECT_EQ(p.chain(c).b1().position(), 8u);
     }
+    // One read-only copy of every block's networks serves both channels.
+    EXPECT_TRUE(p.chain(1).b1().sharesModelWith(p.chain(0).b1()));
+    EXPECT_TRUE(p.chain(1).b2().sharesModelWith(p.chain(0).b2()));
+    EXPECT_TRUE(p.chain(1).b3().sharesModelWith(p.chain(0).b3()));
+    EXPECT_TRUE(p.chain(1).b4().sharesModelWith(p.chain(0).b4()));
 }
 
 TEST(Processor, Identity) {
