@@ -11,6 +11,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+#include <vector>
 
 using namespace torvik;
 
@@ -76,6 +80,32 @@ void BM_Construction(benchmark::State& state) {
     if (!ready) state.SetLabel("model files missing: timing of failed loads");
 }
 BENCHMARK(BM_Construction)->Unit(benchmark::kMillisecond);
+
+// Resident memory of the process, from the kernel's own accounting.
+double residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE));
+}
+
+// What one more instance adds to resident memory, with every model file of the current program
+// loaded for both channels and the filters of every factor (averaged over eight instances, so
+// the allocator's own slack counts once).
+void BM_InstanceMemory(benchmark::State& state) {
+    const std::string folder = modelFolder();
+    constexpr int kInstances = 8;
+    double perInstance = 0.0;
+    for (auto _ : state) {
+        const double before = residentBytes();
+        std::vector<std::unique_ptr<TorvikPreampAudioProcessor>> instances;
+        for (int k = 0; k < kInstances; ++k) instances.push_back(std::make_unique<TorvikPreampAudioProcessor>(folder));
+        perInstance = (residentBytes() - before) / kInstances;
+        benchmark::DoNotOptimize(instances.data());
+    }
+    state.counters["resident_MiB_per_instance"] = perInstance / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_InstanceMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
