@@ -1,7 +1,6 @@
 #pragma once
 
 #include "model/NodalMatrices.h"
-#include "model/SparseRows.h"
 
 #include <Eigen/Core>
 
@@ -50,17 +49,12 @@ public:
     MatABC ABC;
     MatOut Out;
 
-    int nonZeroProducts() const { return deRows_.nonZeros() + abcRows_.nonZeros() + outRows_.nonZeros(); }
-
 protected:
     void takeMatrices(const NodalMatrices& m) {
         DE = m.DE;
         K = m.K;
         ABC = m.ABC;
         Out = m.Out;
-        deRows_.assign(DE);
-        abcRows_.assign(ABC);
-        outRows_.assign(Out);
     }
 
     // p = D·x + E·u
@@ -84,11 +78,6 @@ protected:
         y.noalias() += Out.template middleCols<U>(S) * u;
         y.noalias() += Out.template rightCols<I>() * i;
     }
-
-private:
-    SparseRows<V, NX> deRows_;
-    SparseRows<S, NA> abcRows_;
-    SparseRows<Y, NA> outRows_;
 };
 
 } // namespace torvik

@@ -44,9 +44,6 @@ public:
 
     FastModelEigen() : file_(std::make_shared<File>()) {}
 
-    // Tests run both kernels on one processor.
-    void useKernel(const PackedNetKernel& kernel) { kernel_ = &kernel; }
-
     // Reads a model data file and builds its networks. A file that cannot be opened, is cut
     // short or does not fit this block is refused and the block keeps what it had. After a
     // successful load a position must be applied before the next step.
@@ -122,7 +119,6 @@ public:
     const Point& heldOperatingPoint() const { return held_; }
     const File& modelFile() const { return *file_; }
     std::size_t networkCount() const { return nets_->size(); }
-    const PackedNetworkSet& networks() const { return *nets_; }
     bool sharesModelWith(const FastModelEigen& other) const { return nets_ == other.nets_; }
     unsigned lastUsedNetwork() const { return lastUsed_; }
     const PositionData& positionData() const { return positionData_; }
@@ -173,9 +169,8 @@ protected:
             if (!shifting_) return;
             NodalMatrices shared;
             buildNodalMatrices(this->netlist(), kSharedFileRate, shared);
-            portShift_ = this->K - shared.K;
-            for (int r = 0; r < 4; ++r)
-                for (int c = 0; c < 4; ++c) shift4x4_[r * 4 + c] = r < V && c < I ? portShift_(r, c) : 0.0;
+            for (int r = 0; r < V; ++r)
+                for (int c = 0; c < I; ++c) shift4x4_[r * 4 + c] = this->K(r, c) - shared.K(r, c);
             updateShiftWeights();
         }
     }
@@ -346,14 +341,13 @@ protected:
     std::shared_ptr<const File> file_;
     std::shared_ptr<const PackedNetworkSet> nets_ = std::make_shared<PackedNetworkSet>();
     const PackedNetKernel* kernel_ = &activePackedNetKernel();
-    double shift4x4_[16] = {};
+    double shift4x4_[16] = {};  // K - K0, row-major, padded with zeros to 4 x 4
     std::vector<double> shiftWeights_ = std::vector<double>(64 * 16);
     PositionData positionData_;
     uint8_t stdOutputMask_[2] = {1, 1};
     NetworkRun run_;
     unsigned lastUsed_ = 0;
     double features_[4] = {};
-    Eigen::Matrix<double, V, I> portShift_ = Eigen::Matrix<double, V, I>::Zero();
     bool shifting_ = false;
     Point held_;
     unsigned position_ = 0;

@@ -48,23 +48,11 @@ public:
 
     // One sample through blocks 1 to 4; silence while any block is not ready.
     double processSample(double in) {
-        if (!isReady()) return 0.0;
-        FastBlock1& s1 = b1();
-        FastBlock2& s2 = b2();
-        FastBlock3& s3 = b3();
-        FastBlock4& s4 = b4();
-        s1.u[0] = in;
-        s1.step();
-        s2.u[0] = s1.y[0];
-        s2.step();
-        s3.u[0] = s2.y[0];
-        s3.step();
-        s4.u[0] = s3.y[0];
-        s4.step();
-        return s4.y[0];
+        process(&in, 1);
+        return in;
     }
 
-    // n samples in place through blocks 1 to 4, with the same results as processSample on each.
+    // n samples in place through blocks 1 to 4; the same results as one sample at a time.
     // The blocks are skewed by one sample: in pass t block 4 takes the sample block 3 gave in pass
     // t - 1, block 3 that of block 2, and so on, so the four steps of a pass do not wait on each
     // other and the processor overlaps them.

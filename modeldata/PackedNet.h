@@ -59,8 +59,6 @@ public:
     std::size_t size() const { return nets_.size(); }
     bool empty() const { return nets_.empty(); }
     const PackedNet& operator[](std::size_t k) const { return nets_[k]; }
-    std::size_t bytes() const { return storageDoubles_ * sizeof(double) + nets_.size() * sizeof(PackedNet); }
-    uint32_t maxGroups() const { return maxGroups_; }
 
 private:
     struct AlignedFree {
@@ -69,7 +67,6 @@ private:
     std::unique_ptr<double[], AlignedFree> storage_;
     std::size_t storageDoubles_ = 0;
     std::vector<PackedNet> nets_;
-    uint32_t maxGroups_ = 0;
 
     template <class File>
     static std::shared_ptr<const PackedNetworkSet> packAll(const File& file, const std::vector<NeuralNet>& records);

@@ -86,10 +86,7 @@ template <class File>
 std::shared_ptr<const PackedNetworkSet> PackedNetworkSet::packAll(const File& file, const std::vector<NeuralNet>& records) {
     auto set = std::shared_ptr<PackedNetworkSet>(new PackedNetworkSet());
     if (records.empty() || file.groups.empty()) return set;
-    for (const NeuralNet& r : records) {
-        set->storageDoubles_ += doublesOf(r);
-        set->maxGroups_ = std::max(set->maxGroups_, groupsOf(r));
-    }
+    for (const NeuralNet& r : records) set->storageDoubles_ += doublesOf(r);
     set->storage_.reset(static_cast<double*>(::operator new[](set->storageDoubles_ * sizeof(double), kStorageAlignment)));
     set->nets_.resize(records.size());
     double* next = set->storage_.get();
