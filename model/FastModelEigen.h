@@ -72,7 +72,7 @@ public:
         if (r == this->sampleRate()) return;  // a stored NaN compares unequal
         this->setRunningRate(r);
         updatePortShift();
-        rateChanged_ = true;
+        restorePending_ = true;
         if (positionSelected_) applyOperatingPoint();
     }
 
@@ -111,7 +111,8 @@ public:
 
     bool networksLoaded() const { return networksLoaded_; }
     bool positionSelected() const { return positionSelected_; }
-    bool rateChanged() const { return rateChanged_; }
+    // The state goes to the held operating point when the next position is applied.
+    bool restorePending() const { return restorePending_; }
     // Loaded and given a position since the last load: the block can step.
     bool isReady() const { return runSelected_; }
     unsigned position() const { return position_; }
@@ -149,11 +150,14 @@ protected:
         if (!std::isfinite(this->y[0])) this->y[0] = 0.0;
     }
 
+    // New networks rest elsewhere (another tube family, another rate's file): the state restarts
+    // from their own resting point once a position is applied, or it would settle out as a thump.
     void adopt(std::shared_ptr<const File> file, std::shared_ptr<const PackedNetworkSet> nets) {
         file_ = std::move(file);
         nets_ = std::move(nets);
         networksLoaded_ = true;
         runSelected_ = false;
+        restorePending_ = true;
     }
 
     // A file shared by every rate answers for the port impedances K0 of kSharedFileRate: with
@@ -313,8 +317,8 @@ protected:
                 break;
             }
         }
-        if (rateChanged_) {
-            rateChanged_ = false;
+        if (restorePending_) {
+            restorePending_ = false;
             restoreHeldPoint();
         } else {
             const uint8_t* mask = outputMask();
@@ -353,7 +357,7 @@ protected:
     unsigned position_ = 0;
     bool networksLoaded_ = false;
     bool positionSelected_ = false;
-    bool rateChanged_ = true;
+    bool restorePending_ = true;  // after a rate change or a load
     bool runSelected_ = false;
     std::atomic<long> pendingPosition_{-1};
 };

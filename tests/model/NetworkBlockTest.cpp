@@ -83,6 +83,27 @@ TEST_F(GainBlockFixture, RateChangesFollowTheTable) {
     EXPECT_EQ(block.sampleRate(), 96000.0);
 }
 
+// Another file at the same rate (the other tube family) rests elsewhere: the state restarts from
+// its resting point, or the old one would settle out as a thump at the output. A position change
+// on the same file keeps the state (see below).
+TEST_F(GainBlockFixture, ANewFileRestartsFromItsOwnOperatingPoint) {
+    load(17);
+    block.setGainPosition(8);
+    block.x << 1, 2, 3, 4;
+    PcaFileOptions o;
+    o.positions = 17;
+    o.featureCount = 2;
+    o.tables = {opTable({gainEntry(44100.0, 300.0)})};
+    PCAModelFileF other = makePcaFile(o);
+    ASSERT_TRUE(block.loadModel(save(other, "other.dat")));
+    block.setGainPosition(8);
+    expectAt(300.0);
+    FastBlock1 sharing;
+    sharing.shareModelOf(block);
+    sharing.setGainPosition(8);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(sharing.x[k], 300.0 + 21 + k);
+}
+
 TEST_F(GainBlockFixture, PositionBeyondTheFileSelectsTheLastRecordAndItsPotValues) {
     load(5);
     block.setGainPosition(16);
