@@ -303,7 +303,12 @@ protected:
         applyOperatingPoint();
     }
 
+    // Takes the resting point of the present position and rate. After a load or a rate change the
+    // state restarts there. On a position change (a pot turned while audio runs) the state keeps
+    // its distance from rest: it moves by the change of resting point, so the signal carries on and
+    // silence stays silent (each position's networks rest a little apart).
     void applyOperatingPoint() {
+        const Point previous = held_;
         const std::vector<double>& table = file_->groups[0].positions[position_].table;
         if (!table.empty()) {
             const auto entries = static_cast<std::size_t>(table[0]);
@@ -321,9 +326,9 @@ protected:
             restorePending_ = false;
             restoreHeldPoint();
         } else {
+            for (int k = 0; k < S; ++k) this->x[k] += held_.x[k] - previous.x[k];
             const uint8_t* mask = outputMask();
-            for (int j = 0; j < I; ++j)
-                if (mask[j] != 1) this->i[j] = held_.i[j];
+            for (int j = 0; j < I; ++j) this->i[j] = mask[j] == 1 ? this->i[j] + (held_.i[j] - previous.i[j]) : held_.i[j];
         }
     }
 

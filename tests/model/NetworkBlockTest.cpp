@@ -125,6 +125,28 @@ TEST_F(GainBlockFixture, PositionChangeKeepsStatesAndResetsOnlyUncomputedCurrent
     EXPECT_EQ(block.i, Eigen::Vector4d(7, 112, 7, 114));
 }
 
+// Each position's networks rest a little apart: turning the pot carries the state's distance from
+// rest over to the new resting point (silence stays silent, a signal carries on), and the
+// currents no network computes take the new held values.
+TEST(NetworkBlock, PositionChangeCarriesTheDistanceFromRest) {
+    PcaFileOptions o;
+    o.positions = 17;
+    o.featureCount = 2;
+    o.outputMask = {1, 0, 1, 0};
+    o.tables = {opTable({gainEntry(44100.0, 100.0)}), opTable({gainEntry(44100.0, 140.0)})};
+    PCAModelFileF file = makePcaFile(o);
+    FastBlock1 block;
+    ASSERT_TRUE(block.loadModel(save(file, "rests.dat")));
+    block.setGainPosition(2);  // even positions rest at 100 + ..., odd ones at 140 + ...
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(block.x[k], 121.0 + k);
+    block.x[0] += 0.5;  // a signal
+    block.setGainPosition(3);
+    EXPECT_EQ(block.x, Eigen::Vector4d(161.5, 162, 163, 164));
+    EXPECT_EQ(block.i, Eigen::Vector4d(151, 152, 153, 154));
+    block.setGainPosition(3);  // the same position again: nothing moves
+    EXPECT_EQ(block.x[0], 161.5);
+}
+
 TEST_F(GainBlockFixture, MaskedNetworkWritesOnlyItsSlots) {
     load(17, {1, 0, 1, 0});
     block.setGainPosition(2);

@@ -114,6 +114,15 @@ TEST(ModelSet, ANetworkChainAtRestMakesNoSound) {
             double loudest = 0.0;
             for (int n = 0; n < 4000; ++n) loudest = std::max(loudest, std::abs(chain->processSample(0.0)));
             EXPECT_LT(loudest, 1e-6) << "volts out at " << rate << " Hz, gain " << gain;
+            // Pots turned while it rests: each position's networks rest a little apart, and the
+            // chain moves with them.
+            for (unsigned turned : {16u - gain, 5u}) {
+                chain->b1().setGainPosition(turned);
+                chain->b2().setGainPosition(turned);
+                chain->b4().requestTonePosition(TonePots::index(turned % 15, 3, 11));
+                for (int n = 0; n < 4000; ++n) loudest = std::max(loudest, std::abs(chain->processSample(0.0)));
+                EXPECT_LT(loudest, 1e-6) << "volts out at " << rate << " Hz, gain " << gain << " turned to " << turned;
+            }
         }
 }
 
