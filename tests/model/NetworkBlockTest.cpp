@@ -85,7 +85,7 @@ TEST_F(GainBlockFixture, RateChangesFollowTheTable) {
 
 // Another file at the same rate (the other tube family) rests elsewhere: the state restarts from
 // its resting point, or the old one would settle out as a thump at the output. A position change
-// on the same file keeps the state (see below).
+// on the same file only carries the state along (PositionChangeCarriesTheDistanceFromRest).
 TEST_F(GainBlockFixture, ANewFileRestartsFromItsOwnOperatingPoint) {
     load(17);
     block.setGainPosition(8);

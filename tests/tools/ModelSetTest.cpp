@@ -52,9 +52,9 @@ TEST(ModelSet, EveryFileLoadsIntoItsBlock) {
     EXPECT_TRUE(chain->isReady());
 }
 
-// The stereo path steps each block of both channels side by side (one network evaluation for two
-// inputs); each channel must come out exactly as it does on its own, at the files' own rate and at
-// rates with the port correction, with a tone change on the way.
+// The stereo path interleaves the passes of both channels' chains; each channel must come out
+// exactly as it does on its own, at the files' own rate and at a rate with the port correction,
+// with a tone change on the way.
 TEST(ModelSet, PairedChainsEqualChainsRunAlone) {
     const std::string dir = TORVIK_MODEL_SET_DIR;
     for (long rate : {44100L, 96000L}) {
